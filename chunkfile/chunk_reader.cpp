@@ -1,0 +1,62 @@
+#include "chunk_reader.h"
+#include "wexception.h"
+
+#include <algorithm>
+
+void ChunkReader::begin() {
+    ends[0] = file.size();
+    depth = 0;
+    currentSize = -1;
+    consumed = 0;
+}
+
+std::int32_t ChunkReader::nextChunk() {
+    if (currentSize >= 0) {
+        file.seek(ends[depth]);
+        --depth;
+        currentSize = -1;
+        consumed = 0;
+    }
+    const std::uint32_t position = file.tell();
+    const std::uint32_t end = ends[depth];
+    if (position == end) {
+        --depth;
+        currentSize = -1;
+        consumed = 0;
+        return -1;
+    }
+    // Anything but a whole header up to the level's end is not part of a valid stream.
+    if (position > end || end - position < CHUNK_HEADER_SIZE)
+        throw ReadException();
+    if (depth + 1 >= MAX_CHUNK_DEPTH)
+        throw ReadException();
+
+    unsigned char header[CHUNK_HEADER_SIZE];
+    if (file.read(header, CHUNK_HEADER_SIZE) != CHUNK_HEADER_SIZE)
+        throw ReadException();
+    const std::uint32_t type = decodeLE32(header);
+    const std::uint32_t sizeField = decodeLE32(header + 4);
+    if (type == END_OF_LEVEL)
+        throw ReadException();
+    const std::uint64_t bodyEnd = std::uint64_t(file.tell()) + (sizeField & LENGTH_MASK);
+    if (bodyEnd > end)
+        throw ReadException();
+
+    ++depth;
+    ends[depth] = static_cast<std::uint32_t>(bodyEnd);
+    currentSize = (sizeField & CONTAINER_FLAG) ? -1 : static_cast<std::int32_t>(sizeField);
+    consumed = 0;
+    return static_cast<std::int32_t>(type);
+}
+
+void ChunkReader::readData(void* buffer, std::int32_t count) {
+    if (currentSize < 0 || count < 0)
+        throw ReadException();
+    const std::int64_t wanted =
+        std::min<std::int64_t>(currentSize, std::int64_t(consumed) + count) - consumed;
+    const std::uint32_t received =
+        wanted > 0 ? file.read(buffer, static_cast<std::uint32_t>(wanted)) : 0;
+    consumed += static_cast<std::int32_t>(received);
+    if (received != static_cast<std::uint32_t>(count))
+        throw ReadException();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "chunk_format.h"
+#include "file.h"
+
+#include <cstdint>
+
+// Walks a chunk stream level by level without recursion or allocation. Set the state
+// with begin() (or by hand) before the first nextChunk().
+struct ChunkReader {
+    explicit ChunkReader(File& f) : file(f) { begin(); }
+
+    // The file level acts as a container whose children are the top-level chunks.
+    void begin();
+
+    // Enters the next chunk of the current level and returns its type, or returns -1
+    // and closes the level when it has no further chunk. Throws ReadException for a
+    // header that is truncated, reaches past its container, has the reserved type, or
+    // would nest deeper than the table holds, and for stray bytes after a last child.
+    std::int32_t nextChunk();
+
+    // Copies the next `count` bytes of the current data chunk's body.
+    void readData(void* buffer, std::int32_t count);
+
+    File& file;
+    std::int32_t consumed = 0;
+    // Body length of the current data chunk; -1 for a container or no open chunk.
+    std::int32_t currentSize = -1;
+    std::uint32_t ends[MAX_CHUNK_DEPTH] = {};
+    std::int32_t depth = 0;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// A file with a current position. Sizes and positions are 32-bit.
+class File {
+public:
+    virtual ~File() {}
+    virtual bool isAtEnd() = 0;
+    virtual std::uint32_t size() = 0;
+    // Moves the position, but never beyond the current end of the file.
+    virtual void seek(std::uint32_t pos) = 0;
+    virtual std::uint32_t tell() = 0;
+    // Read and write return the number of bytes transferred and never throw.
+    virtual std::uint32_t read(void* buffer, std::uint32_t count) = 0;
+    virtual std::uint32_t write(const void* buffer, std::uint32_t count) = 0;
+};
+
+enum OpenMode : unsigned {
+    OPEN_READ = 1,  // an existing file, shared for reading and writing
+    OPEN_WRITE = 2, // created or truncated, shared for reading only
+};
+
+// A file on disk. The object, not the operating system, holds the position; every
+// read and write goes to that position. Throws FileNotFoundException when the file or
+// its folder is missing and IOException for any other failure to open.
+class PhysicalFile : public File {
+public:
+    PhysicalFile(unsigned mode, const std::wstring& path);
+    ~PhysicalFile() override;
+    PhysicalFile(const PhysicalFile&) = delete;
+    PhysicalFile& operator=(const PhysicalFile&) = delete;
+
+    bool isAtEnd() override;
+    std::uint32_t size() override;
+    void seek(std::uint32_t pos) override;
+    std::uint32_t tell() override;
+    std::uint32_t read(void* buffer, std::uint32_t count) override;
+    std::uint32_t write(const void* buffer, std::uint32_t count) override;
+
+    // The full 64-bit length, so that callers can refuse files a 32-bit size cannot describe.
+    std::uint64_t fullSize();
+    // Pushes written data to the disk; false when the system reports a failure.
+    bool flush();
+
+    struct Handle;
+
+private:
+    std::unique_ptr<Handle> handle;
+    std::uint32_t position = 0;
+};

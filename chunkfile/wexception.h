@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+// Exceptions that carry a wide message. They have no virtual members: catch them by
+// reference to wexception and read `message`.
+class wexception {
+public:
+    explicit wexception(std::wstring text) : message(std::move(text)) {}
+
+    std::wstring message;
+};
+
+class wruntime_error : public wexception {
+public:
+    using wexception::wexception;
+};
+
+class IOException : public wruntime_error {
+public:
+    using wruntime_error::wruntime_error;
+};
+
+class FileNotFoundException : public IOException {
+public:
+    using IOException::IOException;
+};
+
+class ReadException : public IOException {
+public:
+    ReadException() : IOException(L"Unable to read file") {}
+};
+
+class WriteException : public IOException {
+public:
+    WriteException() : IOException(L"Unable to write file") {}
+};
+
+inline IOException openFailure(const std::wstring& path) {
+    return IOException(L"Unable to open file:\n" + path);
+}
+
+inline FileNotFoundException notFound(const std::wstring& path) {
+    return FileNotFoundException(L"Unable to find file:\n" + path);
+}

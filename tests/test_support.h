@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Byte-stream builders, so that a test shows the bytes it means.
+Bytes le32(std::uint32_t value);
+Bytes bytes(std::initializer_list<int> values);
+Bytes text(const std::string& s);
+Bytes chunk(std::uint32_t type, const Bytes& body);
+Bytes rawHeader(std::uint32_t type, std::uint32_t sizeField);
+Bytes container(std::uint32_t type, std::initializer_list<Bytes> children);
+Bytes concat(std::initializer_list<Bytes> parts);
+
+// A fresh folder, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return root; }
+    // The full path of `name` inside the folder, as the code under test takes it.
+    std::wstring file(const std::wstring& name) const;
+
+private:
+    std::filesystem::path root;
+};
+
+// Paths as the code under test takes them: wide strings, UTF-8 on disk under Linux
+// whatever the C locale is.
+std::filesystem::path nativePath(const std::wstring& path);
+void writeFile(const std::wstring& path, const Bytes& content);
+Bytes readFile(const std::wstring& path);
+bool fileExists(const std::wstring& path);
