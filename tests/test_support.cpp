@@ -89,3 +89,38 @@ bool fileExists(const std::wstring& path) {
     std::error_code ignored;
     return std::filesystem::exists(nativePath(path), ignored);
 }
+
+Bytes targaImage(int width, int height) {
+    Bytes image = bytes({0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    image.push_back(std::uint8_t(width));
+    image.push_back(std::uint8_t(width >> 8));
+    image.push_back(std::uint8_t(height));
+    image.push_back(std::uint8_t(height >> 8));
+    image.push_back(24);
+    image.push_back(0x20); // top-left origin
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            image.push_back(std::uint8_t(x * 255 / (width > 1 ? width - 1 : 1)));  // blue
+            image.push_back(std::uint8_t(y * 255 / (height > 1 ? height - 1 : 1))); // green
+            image.push_back(0x80);                                                  // red
+        }
+    }
+    const Bytes footer = concat({le32(0), le32(0), text("TRUEVISION-XFILE."), bytes({0})});
+    return concat({image, footer});
+}
+
+Bytes SampleMap::bytes() const { return concat({before, chunk(19, preview), after}); }
+
+Bytes SampleMap::withoutPreview() const { return concat({before, after}); }
+
+SampleMap sampleMap() {
+    SampleMap map;
+    map.preview = targaImage(16, 12);
+    map.before = concat({chunk(1, text("MAP1")), chunk(2, le32(0x00400040)),
+                         container(10, {chunk(11, text("Grassland")),
+                                        container(12, {chunk(13, Bytes(300, 0x5A)),
+                                                       chunk(19, text("not the preview"))})})});
+    map.after = concat({container(20, {chunk(21, Bytes(1024, 0x11)), chunk(22, {})}),
+                        chunk(30, text("end"))});
+    return map;
+}

@@ -39,3 +39,17 @@ std::filesystem::path nativePath(const std::wstring& path);
 void writeFile(const std::wstring& path, const Bytes& content);
 Bytes readFile(const std::wstring& path);
 bool fileExists(const std::wstring& path);
+
+// A complete, valid uncompressed 24-bit Targa image with the version 2 footer.
+Bytes targaImage(int width, int height);
+
+// A map as the game writes one: header data, nested containers and the preview chunk
+// (type 19) in the middle of the top level.
+struct SampleMap {
+    Bytes preview;
+    Bytes before; // top-level chunks before the preview
+    Bytes after;  // top-level chunks after it
+    Bytes bytes() const;
+    Bytes withoutPreview() const;
+};
+SampleMap sampleMap();

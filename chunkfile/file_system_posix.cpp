@@ -1,0 +1,94 @@
+#include "file_system.h"
+#include "utf8.h"
+#include "wexception.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace filesystem_ops {
+
+std::wstring replaceablePath(const std::wstring& path) {
+    struct stat info {};
+    const std::string native = toUtf8(path);
+    if (::lstat(native.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    char resolved[PATH_MAX];
+    if (!::realpath(native.c_str(), resolved))
+        return path;
+    return fromUtf8(resolved);
+}
+
+void requireWritable(const std::wstring& path, const std::wstring& shownPath) {
+    const std::string native = toUtf8(path);
+    struct stat info {};
+    if (::stat(native.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw notFound(shownPath);
+        throw openFailure(shownPath);
+    }
+    // Root may write anything; a map the user protected is refused all the same.
+    if (!S_ISREG(info.st_mode) || (info.st_mode & S_IWUSR) == 0)
+        throw openFailure(shownPath);
+    const int fd = ::open(native.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw openFailure(shownPath);
+    ::close(fd);
+}
+
+std::wstring folderOf(const std::wstring& path) {
+    const auto slash = path.find_last_of(L'/');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+bool createNewFile(const std::wstring& path) {
+    const int fd = ::open(toUtf8(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+bool removeFile(const std::wstring& path) { return ::unlink(toUtf8(path).c_str()) == 0; }
+
+bool exists(const std::wstring& path) {
+    struct stat info {};
+    return ::stat(toUtf8(path).c_str(), &info) == 0;
+}
+
+void copyPermissions(const std::wstring& original, const std::wstring& replacement) {
+    struct stat info {};
+    if (::stat(toUtf8(original).c_str(), &info) != 0)
+        return;
+    const std::string native = toUtf8(replacement);
+    // Ownership can only be kept where we may give it away; the mode always.
+    static_cast<void>(::chown(native.c_str(), info.st_uid, info.st_gid) == 0);
+    ::chmod(native.c_str(), info.st_mode & 07777);
+}
+
+bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
+    if (::rename(toUtf8(replacement).c_str(), toUtf8(target).c_str()) != 0)
+        return false;
+    // Make the new directory entry durable too.
+    std::wstring folder = folderOf(target);
+    if (folder.empty())
+        folder = L".";
+    const int dir = ::open(toUtf8(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+bool isSameFile(const std::wstring& a, const std::wstring& b) {
+    struct stat first {}, second {};
+    if (::stat(toUtf8(a).c_str(), &first) != 0 || ::stat(toUtf8(b).c_str(), &second) != 0)
+        return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+} // namespace filesystem_ops

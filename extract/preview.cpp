@@ -1,0 +1,55 @@
+#include "preview.h"
+#include "file.h"
+#include "file_system.h"
+#include "message_box.h"
+#include "resource.h"
+#include "safe_rewrite.h"
+#include "string_table.h"
+#include "wexception.h"
+
+#include <exception>
+#include <memory>
+
+bool takePreview(ChunkNode& root, const std::wstring& targaPath) {
+    auto entry = root.children.begin();
+    while (entry != root.children.end() && entry->type != PREVIEW_CHUNK_TYPE)
+        ++entry;
+    if (entry == root.children.end() || entry->child->isContainer())
+        return false;
+    {
+        PhysicalFile targa(OPEN_WRITE, targaPath);
+        const ChunkNode& preview = *entry->child;
+        // A preview that did not reach the disk must not be removed from the map.
+        if (targa.write(preview.data.get(), preview.size) != preview.size || !targa.flush())
+            throw WriteException();
+    }
+    root.children.erase(entry);
+    return true;
+}
+
+PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
+                            MapChange change) {
+    std::unique_ptr<ChunkNode> root;
+    {
+        PhysicalFile map(OPEN_READ, mapPath);
+        root = loadChunkTree(map);
+    }
+    if (filesystem_ops::isSameFile(targaPath, mapPath))
+        throw wruntime_error(L"The preview file must not be the map file itself.");
+    if (!takePreview(*root, targaPath))
+        return PreviewResult::NoPreview;
+    if (change == MapChange::RemovePreview)
+        rewriteFileSafely(mapPath, [&](PhysicalFile& file) { writeChunkTree(*root, file); });
+    return PreviewResult::Extracted;
+}
+
+void extractPreview(const std::wstring& targaPath, const std::wstring& mapPath) {
+    try {
+        if (runExtraction(targaPath, mapPath) == PreviewResult::NoPreview)
+            showMessage(loadResourceString(IDS_NO_PREVIEW), MESSAGE_ICON_ERROR);
+    } catch (const std::exception& e) {
+        showMessageNarrow(e.what(), MESSAGE_OK);
+    } catch (const wexception& e) {
+        showMessage(e.message, MESSAGE_OK);
+    }
+}

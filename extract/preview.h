@@ -1,0 +1,30 @@
+#pragma once
+
+#include "chunk_node.h"
+
+#include <cstdint>
+#include <string>
+
+constexpr std::uint32_t PREVIEW_CHUNK_TYPE = 19;
+
+// Saves the body of the first top-level type-19 chunk to `targaPath` (created or
+// truncated, then flushed) and removes that chunk from the tree. False, with nothing
+// written, when there is no such chunk or the first one is a container.
+bool takePreview(ChunkNode& root, const std::wstring& targaPath);
+
+enum class PreviewResult { Extracted, NoPreview };
+
+enum class MapChange {
+    RemovePreview, // save the preview and rewrite the map without it
+    KeepMap,       // only save the preview
+};
+
+// The whole operation for any front end. Loads the map completely, saves the preview,
+// then (for RemovePreview) replaces the map safely with the tree without it. Failures
+// are wexception-family or standard exceptions; the map is unchanged after any of them.
+PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
+                            MapChange change = MapChange::RemovePreview);
+
+// The dialog's command: runExtraction, with every outcome but success shown in a
+// message box. Lets no wexception or standard exception escape.
+void extractPreview(const std::wstring& targaPath, const std::wstring& mapPath);
