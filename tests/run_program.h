@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// Runs a program to its end with the given arguments, as a user at a terminal would,
+// and collects what it printed (decoded from UTF-8) and its exit code.
+struct ProgramRun {
+    int exitCode = -1;
+    std::wstring out;
+    std::wstring err;
+};
+
+ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                      const std::vector<std::pair<std::string, std::string>>& environment = {});
