@@ -1,5 +1,5 @@
 # Everything starts here: `make run` and `make test` install what is missing first.
-.PHONY: all deps build native windows test test-native test-windows run clean
+.PHONY: all deps build native windows test test-native test-windows bench run clean
 
 BUILD := $(CURDIR)/build
 JOBS ?= $(shell nproc)
@@ -29,6 +29,10 @@ test-native: native
 
 test-windows: windows
 	cd $(BUILD)/mingw && ctest --output-on-failure
+
+# Extraction time and memory against copying the map with dd; see bench/run-bench.sh.
+bench: native
+	bench/run-bench.sh $(BUILD)/bin/tedchunk $(BUILD)/native/bench/generate_map $(BUILD)/bench.md
 
 run: build
 	@echo "The dialog tool is not built yet."
