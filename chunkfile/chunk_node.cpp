@@ -11,8 +11,10 @@ ChunkNode::ChunkNode(ChunkReader& reader) {
         return;
     }
     size = static_cast<std::uint32_t>(reader.currentSize);
-    // Even an empty body gets a buffer, so an empty data chunk stays a data chunk.
-    data = std::make_unique<std::uint8_t[]>(size);
+    // Even an empty body gets a buffer, so an empty data chunk stays a data chunk. It is
+    // not zeroed: readData fills every byte or throws, and zeroing a large map first
+    // costs a whole extra pass over its memory.
+    data.reset(new std::uint8_t[size]);
     reader.readData(data.get(), reader.currentSize);
 }
 

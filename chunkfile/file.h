@@ -10,7 +10,7 @@ public:
     virtual ~File() {}
     virtual bool isAtEnd() = 0;
     virtual std::uint32_t size() = 0;
-    // Moves the position, but never beyond the current end of the file.
+    // Moves the position, but never beyond the end of the file.
     virtual void seek(std::uint32_t pos) = 0;
     virtual std::uint32_t tell() = 0;
     // Read and write return the number of bytes transferred and never throw.
@@ -35,6 +35,9 @@ public:
 
     bool isAtEnd() override;
     std::uint32_t size() override;
+    // Asks the system for the size only when `pos` lies beyond the size last seen (at
+    // open, by size(), or grown by this object's writes): the chunk writer seeks twice
+    // per chunk, and a size query each time cost as much as the writes themselves.
     void seek(std::uint32_t pos) override;
     std::uint32_t tell() override;
     std::uint32_t read(void* buffer, std::uint32_t count) override;
@@ -50,4 +53,5 @@ public:
 private:
     std::unique_ptr<Handle> handle;
     std::uint32_t position = 0;
+    std::uint32_t knownSize = 0;
 };

@@ -32,6 +32,7 @@ PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path) {
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
         throw openFailure(path);
     handle = std::move(owned);
+    knownSize = static_cast<std::uint32_t>(info.st_size);
 }
 
 PhysicalFile::~PhysicalFile() = default;
@@ -48,11 +49,12 @@ std::uint64_t PhysicalFile::fullSize() {
 }
 
 std::uint32_t PhysicalFile::size() {
-    return static_cast<std::uint32_t>(fullSize());
+    knownSize = static_cast<std::uint32_t>(fullSize());
+    return knownSize;
 }
 
 void PhysicalFile::seek(std::uint32_t pos) {
-    const std::uint32_t end = size();
+    const std::uint32_t end = pos <= knownSize ? knownSize : size();
     position = pos < end ? pos : end;
 }
 
@@ -96,6 +98,8 @@ std::uint32_t PhysicalFile::write(const void* buffer, std::uint32_t count) {
         return ::pwrite(handle->fd, bytes + offset, count - offset, off_t(position) + offset);
     });
     position += done;
+    if (position > knownSize)
+        knownSize = position;
     return done;
 }
 

@@ -29,6 +29,7 @@ PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path) {
         throw openFailure(path);
     }
     handle = std::make_unique<Handle>(h);
+    knownSize = writing ? 0 : GetFileSize(h, nullptr);
 }
 
 PhysicalFile::~PhysicalFile() = default;
@@ -38,7 +39,8 @@ bool PhysicalFile::isAtEnd() {
 }
 
 std::uint32_t PhysicalFile::size() {
-    return GetFileSize(handle->file, nullptr);
+    knownSize = GetFileSize(handle->file, nullptr);
+    return knownSize;
 }
 
 std::uint64_t PhysicalFile::fullSize() {
@@ -49,7 +51,7 @@ std::uint64_t PhysicalFile::fullSize() {
 }
 
 void PhysicalFile::seek(std::uint32_t pos) {
-    const std::uint32_t end = size();
+    const std::uint32_t end = pos <= knownSize ? knownSize : size();
     position = pos < end ? pos : end;
 }
 
@@ -79,6 +81,8 @@ std::uint32_t PhysicalFile::write(const void* buffer, std::uint32_t count) {
     if (!WriteFile(handle->file, buffer, count, &done, nullptr))
         return 0;
     position += done;
+    if (position > knownSize)
+        knownSize = position;
     return done;
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 namespace {
 
 template <typename Exception> std::wstring openFailureOf(unsigned mode, const std::wstring& path) {
@@ -87,6 +89,44 @@ TEST_F(PhysicalFilePositionTest, SeekStopsAtTheEnd) {
     EXPECT_TRUE(file.isAtEnd());
     file.seek(0xFFFFFFFFu);
     EXPECT_EQ(file.tell(), 10u);
+}
+
+TEST_F(PhysicalFilePositionTest, SeekStopsAtTheEndItsOwnWritesMade) {
+    PhysicalFile writer(OPEN_WRITE, path);
+    EXPECT_EQ(writer.write("abcdef", 6), 6u);
+    writer.seek(100);
+    EXPECT_EQ(writer.tell(), 6u);
+    // An overwrite that reaches past the end moves the end with it.
+    writer.seek(4);
+    EXPECT_EQ(writer.write("XYZ", 3), 3u);
+    writer.seek(0);
+    writer.seek(100);
+    EXPECT_EQ(writer.tell(), 7u);
+    writer.seek(2);
+    EXPECT_EQ(writer.tell(), 2u);
+
+    // A write that fails moves nothing.
+    PhysicalFile reader(OPEN_READ, path);
+    reader.seek(7);
+    EXPECT_EQ(reader.write("abc", 3), 0u);
+    reader.seek(9);
+    EXPECT_EQ(reader.tell(), 7u);
+}
+
+TEST_F(PhysicalFilePositionTest, SeekReachesWhatAnotherProgramAppended) {
+    PhysicalFile reader(OPEN_READ, path);
+    reader.seek(8);
+    {
+        std::ofstream other(nativePath(path), std::ios::binary | std::ios::app);
+        other << "abc";
+    }
+    reader.seek(12);
+    EXPECT_EQ(reader.tell(), 12u);
+    char buffer[4] = {};
+    EXPECT_EQ(reader.read(buffer, 4), 1u);
+    EXPECT_EQ(buffer[0], 'c');
+    reader.seek(100);
+    EXPECT_EQ(reader.tell(), 13u);
 }
 
 TEST_F(PhysicalFilePositionTest, ShortReadAtEndReturnsWhatIsThere) {
