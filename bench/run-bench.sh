@@ -64,6 +64,11 @@ bench_shape() {
         measure "$tedchunk" extract --force -o "$targa" "$fresh"
         extraction+=("$seconds")
         [ "$peak_kib" -gt "$peak" ] && peak=$peak_kib
+        if [ "$run" = 1 ] &&
+            [ "$("$tedchunk" check "$fresh")" != "$fresh: well-formed, $((chunks - 1)) chunks" ]; then
+            echo "run-bench: $shape: the rewritten map is not the map without its preview" >&2
+            exit 1
+        fi
 
         rm -f "$floor_copy"
         sync
