@@ -71,7 +71,9 @@ bool createNewFile(const std::wstring& path) {
     return created.handle != INVALID_HANDLE_VALUE;
 }
 
-bool removeFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
+bool removeFile(const std::wstring& path) {
+    return DeleteFileW(path.c_str()) != 0;
+}
 
 bool exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -107,11 +109,11 @@ bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
 
 bool isSameFile(const std::wstring& a, const std::wstring& b) {
     ScopedHandle first(CreateFileW(a.c_str(), FILE_READ_ATTRIBUTES,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     ScopedHandle second(CreateFileW(b.c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (first.handle == INVALID_HANDLE_VALUE || second.handle == INVALID_HANDLE_VALUE)
         return false;
     BY_HANDLE_FILE_INFORMATION one{}, two{};

@@ -20,8 +20,8 @@ PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path) {
         access |= GENERIC_WRITE;
     const DWORD share = writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
     const DWORD disposition = writing ? CREATE_ALWAYS : OPEN_EXISTING;
-    HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
@@ -33,9 +33,13 @@ PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path) {
 
 PhysicalFile::~PhysicalFile() = default;
 
-bool PhysicalFile::isAtEnd() { return position == size(); }
+bool PhysicalFile::isAtEnd() {
+    return position == size();
+}
 
-std::uint32_t PhysicalFile::size() { return GetFileSize(handle->file, nullptr); }
+std::uint32_t PhysicalFile::size() {
+    return GetFileSize(handle->file, nullptr);
+}
 
 std::uint64_t PhysicalFile::fullSize() {
     LARGE_INTEGER length{};
@@ -49,7 +53,9 @@ void PhysicalFile::seek(std::uint32_t pos) {
     position = pos < end ? pos : end;
 }
 
-std::uint32_t PhysicalFile::tell() { return position; }
+std::uint32_t PhysicalFile::tell() {
+    return position;
+}
 
 // With a high part of 0 the low part counts as unsigned, so positions from 2 GiB to
 // 4 GiB work; without one they would be taken as negative and the call would fail.
@@ -76,4 +82,6 @@ std::uint32_t PhysicalFile::write(const void* buffer, std::uint32_t count) {
     return done;
 }
 
-bool PhysicalFile::flush() { return FlushFileBuffers(handle->file) != 0; }
+bool PhysicalFile::flush() {
+    return FlushFileBuffers(handle->file) != 0;
+}

@@ -10,11 +10,23 @@
 #include <exception>
 #include <memory>
 
-bool takePreview(ChunkNode& root, const std::wstring& targaPath) {
+namespace {
+
+// The first top-level type-19 chunk if it holds data; later ones are not looked at.
+std::list<ChunkNode::ChildEntry>::iterator findPreview(ChunkNode& root) {
     auto entry = root.children.begin();
     while (entry != root.children.end() && entry->type != PREVIEW_CHUNK_TYPE)
         ++entry;
     if (entry == root.children.end() || entry->child->isContainer())
+        return root.children.end();
+    return entry;
+}
+
+} // namespace
+
+bool takePreview(ChunkNode& root, const std::wstring& targaPath) {
+    const auto entry = findPreview(root);
+    if (entry == root.children.end())
         return false;
     {
         PhysicalFile targa(OPEN_WRITE, targaPath);
@@ -28,7 +40,7 @@ bool takePreview(ChunkNode& root, const std::wstring& targaPath) {
 }
 
 PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
-                            MapChange change) {
+                            MapChange change, ExistingTarga existing) {
     std::unique_ptr<ChunkNode> root;
     {
         PhysicalFile map(OPEN_READ, mapPath);
@@ -36,6 +48,9 @@ PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& m
     }
     if (filesystem_ops::isSameFile(targaPath, mapPath))
         throw wruntime_error(L"The preview file must not be the map file itself.");
+    if (existing == ExistingTarga::Refuse && findPreview(*root) != root->children.end() &&
+        filesystem_ops::exists(targaPath))
+        throw wruntime_error(L"The preview file already exists:\n" + targaPath);
     if (!takePreview(*root, targaPath))
         return PreviewResult::NoPreview;
     if (change == MapChange::RemovePreview)

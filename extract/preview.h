@@ -19,11 +19,18 @@ enum class MapChange {
     KeepMap,       // only save the preview
 };
 
+enum class ExistingTarga {
+    Overwrite, // as the dialog does: its chooser has already asked
+    Refuse,    // for batches, which cannot ask
+};
+
 // The whole operation for any front end. Loads the map completely, saves the preview,
 // then (for RemovePreview) replaces the map safely with the tree without it. Failures
-// are wexception-family or standard exceptions; the map is unchanged after any of them.
+// are wexception-family or standard exceptions; the map is unchanged after any of them
+// except a refused map rewrite, which comes after the Targa file has been saved.
 PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
-                            MapChange change = MapChange::RemovePreview);
+                            MapChange change = MapChange::RemovePreview,
+                            ExistingTarga existing = ExistingTarga::Overwrite);
 
 // The dialog's command: runExtraction, with every outcome but success shown in a
 // message box. Lets no wexception or standard exception escape.

@@ -1,6 +1,7 @@
 // PreviewExtractor.exe as a user meets it: started with arguments, driven through its
 // windows from this separate process, results checked on disk. Needs a display.
 #include "resource.h"
+#include "run_program.h"
 #include "test_support.h"
 
 #include <windows.h>
@@ -130,13 +131,6 @@ std::wstring programPath() {
     GetEnvironmentVariableW(L"PREVIEW_EXTRACTOR", given, MAX_PATH);
     GetFullPathNameW(given, MAX_PATH, full, nullptr);
     return full;
-}
-
-// An argument as CommandLineToArgvW takes it back: in quotes, with the backslashes
-// before the closing quote doubled so that they do not escape it.
-std::wstring quoted(const std::wstring& argument) {
-    const std::size_t trailing = argument.size() - argument.find_last_not_of(L'\\') - 1;
-    return L"\"" + argument + std::wstring(trailing, L'\\') + L"\"";
 }
 
 // A running PreviewExtractor.exe; ended by force if a test leaves it running.

@@ -1,0 +1,19 @@
+#include "tedchunk.h"
+
+#ifdef _WIN32
+
+int wmain(int argc, wchar_t** argv) {
+    return runTedchunk(std::vector<std::wstring>(argv + 1, argv + argc));
+}
+
+#else
+#include "utf8.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::wstring> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.push_back(fromUtf8(argv[i]));
+    return runTedchunk(arguments);
+}
+
+#endif

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// Runs a program to its end with the given arguments, as a user at a terminal would,
+// and collects what it printed (decoded from UTF-8) and its exit code.
+struct ProgramRun {
+    int exitCode = -1;
+    std::wstring out;
+    std::wstring err;
+};
+
+ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                      const std::vector<std::pair<std::string, std::string>>& environment = {});
+
+#ifdef _WIN32
+// One argument as it goes into a Windows command line, so that the program's parser
+// (the C runtime's, or CommandLineToArgvW) gives it back unchanged.
+std::wstring quoted(const std::wstring& argument);
+#endif

@@ -1,0 +1,84 @@
+#include "run_program.h"
+#include "test_support.h"
+#include "utf8.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+
+// Quotes one argument so that the C runtime's parser gives it back unchanged.
+std::wstring quoted(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos)
+        return argument;
+    std::wstring out = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, L'\\');
+    return out + L"\"";
+}
+
+namespace {
+
+struct OwnedHandle {
+    explicit OwnedHandle(HANDLE h) : handle(h) {}
+    ~OwnedHandle() {
+        if (handle && handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    HANDLE handle;
+};
+
+HANDLE inheritableFile(const std::wstring& path) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+} // namespace
+
+ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                      const std::vector<std::pair<std::string, std::string>>& environment) {
+    TempDir capture;
+    const std::wstring outPath = capture.file(L"out"), errPath = capture.file(L"err");
+    std::wstring commandLine = quoted(program);
+    for (const auto& argument : arguments)
+        commandLine += L" " + quoted(argument);
+    for (const auto& [name, value] : environment)
+        SetEnvironmentVariableW(fromUtf8(name).c_str(), fromUtf8(value).c_str());
+
+    ProgramRun run;
+    {
+        OwnedHandle out(inheritableFile(outPath)), err(inheritableFile(errPath));
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = out.handle;
+        startup.hStdError = err.handle;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                            nullptr, &startup, &process))
+            throw std::runtime_error("cannot start " + toUtf8(program));
+        OwnedHandle processHandle(process.hProcess), thread(process.hThread);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        run.exitCode = static_cast<int>(code);
+    }
+    for (const auto& [name, value] : environment)
+        SetEnvironmentVariableW(fromUtf8(name).c_str(), nullptr);
+    const Bytes out = readFile(outPath), err = readFile(errPath);
+    run.out = fromUtf8(std::string(out.begin(), out.end()));
+    run.err = fromUtf8(std::string(err.begin(), err.end()));
+    return run;
+}
