@@ -1,5 +1,5 @@
 # Everything starts here: `make run` and `make test` install what is missing first.
-.PHONY: all deps build native windows test test-native test-windows run clean
+.PHONY: all deps build native windows test test-native test-windows run screenshots clean
 
 BUILD := $(CURDIR)/build
 JOBS ?= $(shell nproc)
@@ -30,8 +30,14 @@ test-native: native
 test-windows: windows
 	cd $(BUILD)/mingw && ctest --output-on-failure
 
+# Opens the demo map in PreviewExtractor.exe under Wine; without a display, runs the same
+# extraction with tedchunk.
 run: build
-	@echo "The dialog tool is not built yet."
+	@scripts/run-demo
+
+# The dialog in English and German as docs/dialog-en.png and docs/dialog-de.png.
+screenshots: windows
+	@scripts/screenshots
 
 clean:
 	rm -rf $(BUILD)

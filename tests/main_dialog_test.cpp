@@ -280,18 +280,6 @@ TEST_F(MainDialogTest, CancelledExtractTouchesNothing) {
     EXPECT_FALSE(fileExists(targa));
 }
 
-TEST_F(MainDialogTest, MissingMapIsReportedByTheExtraction) {
-    writeFile(map, sampleMap().bytes());
-    open(map.c_str());
-    std::filesystem::remove(nativePath(map));
-    answers = {targa};
-    click(IDC_EXTRACT);
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, L"Unable to find file:\n" + map);
-    EXPECT_FALSE(fileExists(targa));
-    EXPECT_FALSE(ended());
-}
-
 TEST_F(MainDialogTest, RelativeMapPathSurvivesAChooserThatMovesTheCurrentFolder) {
     const SampleMap sample = sampleMap();
     writeFile(map, sample.bytes());

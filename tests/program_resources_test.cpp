@@ -55,65 +55,71 @@ private:
     std::size_t position = 0;
 };
 
-struct Control {
-    std::uint32_t helpId, exStyle, style;
-    std::int16_t x, y, cx, cy;
-    std::uint32_t id;
-    std::wstring windowClass, text;
-    std::uint16_t creationDataSize;
-};
+// A dialog template as lines of text, one for the dialog and one per control, so that
+// the expectations read like the layout table and a difference shows where it is.
+std::vector<std::wstring> describeTemplate(ResourceBytes in) {
+    std::vector<std::wstring> lines;
+    std::wstring line;
+    // Each field is read in its own statement: the reads must happen in file order.
+    const auto put = [&line](const wchar_t* label, const std::wstring& value) {
+        line += (line.empty() ? L"" : L" ") + std::wstring(label) + L" " + value;
+    };
+    const auto number = [](long value) { return std::to_wstring(value); };
+    const auto hex = [](std::uint32_t value) {
+        wchar_t text[16];
+        swprintf(text, 16, L"%08X", value);
+        return std::wstring(text);
+    };
+    const auto quoted = [](const std::wstring& text) { return L"'" + text + L"'"; };
+    const auto rectangle = [&in] {
+        std::wstring text;
+        for (int i = 0; i < 4; ++i)
+            text += (i ? L"," : L"") + std::to_wstring(in.coordinate());
+        return text;
+    };
 
-struct Template {
-    std::uint16_t version, signature;
-    std::uint32_t helpId, exStyle, style;
-    std::int16_t x, y, cx, cy;
-    std::wstring menu, windowClass, caption;
-    std::uint16_t pointSize, weight;
-    std::uint8_t italic, charset;
-    std::wstring typeface;
-    std::vector<Control> controls;
-};
-
-Template parseTemplate(ResourceBytes in) {
-    Template t{};
-    t.version = in.word();
-    t.signature = in.word();
-    t.helpId = in.dword();
-    t.exStyle = in.dword();
-    t.style = in.dword();
+    put(L"version", number(in.word()));
+    put(L"signature", hex(in.word()));
+    put(L"help", number(in.dword()));
+    put(L"exstyle", hex(in.dword()));
+    put(L"style", hex(in.dword()));
     const std::uint16_t count = in.word();
-    t.x = in.coordinate();
-    t.y = in.coordinate();
-    t.cx = in.coordinate();
-    t.cy = in.coordinate();
-    t.menu = in.nameOrNumber();
-    t.windowClass = in.nameOrNumber();
-    t.caption = in.text();
-    t.pointSize = in.word();
-    t.weight = in.word();
+    put(L"at", rectangle());
+    put(L"menu", quoted(in.nameOrNumber()));
+    put(L"class", quoted(in.nameOrNumber()));
+    put(L"caption", quoted(in.text()));
+    put(L"font", number(in.word()));
+    put(L"weight", number(in.word()));
     const std::uint16_t italicAndCharset = in.word();
-    t.italic = static_cast<std::uint8_t>(italicAndCharset & 0xFF);
-    t.charset = static_cast<std::uint8_t>(italicAndCharset >> 8);
-    t.typeface = in.text();
+    put(L"italic", number(italicAndCharset & 0xFF));
+    put(L"charset", number(italicAndCharset >> 8));
+    put(L"typeface", quoted(in.text()));
+    lines.push_back(line);
+
     for (std::uint16_t i = 0; i < count; ++i) {
         in.alignTo4();
-        Control c{};
-        c.helpId = in.dword();
-        c.exStyle = in.dword();
-        c.style = in.dword();
-        c.x = in.coordinate();
-        c.y = in.coordinate();
-        c.cx = in.coordinate();
-        c.cy = in.coordinate();
-        c.id = in.dword();
-        c.windowClass = in.nameOrNumber();
-        c.text = in.nameOrNumber();
-        c.creationDataSize = in.word();
-        t.controls.push_back(c);
+        line.clear();
+        put(L"help", number(in.dword()));
+        put(L"exstyle", hex(in.dword()));
+        put(L"style", hex(in.dword()));
+        put(L"at", rectangle());
+        put(L"id", number(static_cast<std::int32_t>(in.dword())));
+        put(L"class", in.nameOrNumber());
+        put(L"text", quoted(in.nameOrNumber()));
+        put(L"data", number(in.word()));
+        lines.push_back(line);
     }
     EXPECT_TRUE(in.atEnd()) << "nothing follows the last control";
-    return t;
+    return lines;
 }
+
+// The dialog's own line, the same in both languages: WS_EX_APPWINDOW | WS_EX_ACCEPTFILES;
+// WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_CENTER | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS,
+// no minimize or maximize box; no menu, the default class, 8 point MS Shell Dlg.
+const std::wstring DIALOG_FRAME =
+    L"version 1 signature 0000FFFF help 0 exstyle 00040010 style 80C808C8 at 0,0,312,102 "
+    L"menu '' class '' caption 'Brenwick' font 8 weight 400 italic 0 charset 1 "
+    L"typeface 'MS Shell Dlg'";
 
 class ProgramResourcesTest : public ::testing::Test {
 protected:
@@ -135,8 +141,8 @@ protected:
         return std::vector<std::uint8_t>(data, data + SizeofResource(program, found));
     }
 
-    static Template dialog(WORD language) {
-        return parseTemplate(
+    static std::vector<std::wstring> dialog(WORD language) {
+        return describeTemplate(
             ResourceBytes(resource(RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN), language)));
     }
 
@@ -225,85 +231,50 @@ TEST_F(ProgramResourcesTest, StringTablesInBothLanguages) {
               L"The map does not contain a preview image.\nNothing done.");
 }
 
-void expectFrame(const Template& t) {
-    EXPECT_EQ(t.version, 1);
-    EXPECT_EQ(t.signature, 0xFFFF);
-    EXPECT_EQ(t.helpId, 0u);
-    EXPECT_EQ(t.exStyle, 0x00040010u); // WS_EX_APPWINDOW | WS_EX_ACCEPTFILES
-    // WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_CENTER | DS_MODALFRAME | DS_SETFONT |
-    // DS_FIXEDSYS: no minimize or maximize box.
-    EXPECT_EQ(t.style, 0x80C808C8u);
-    EXPECT_EQ(t.x, 0);
-    EXPECT_EQ(t.y, 0);
-    EXPECT_EQ(t.cx, 312);
-    EXPECT_EQ(t.cy, 102);
-    EXPECT_EQ(t.menu, L"");
-    EXPECT_EQ(t.windowClass, L"");
-    EXPECT_EQ(t.caption, L"Brenwick");
-    EXPECT_EQ(t.pointSize, 8);
-    EXPECT_EQ(t.weight, 400);
-    EXPECT_EQ(t.italic, 0);
-    EXPECT_EQ(t.charset, 1);
-    EXPECT_EQ(t.typeface, L"MS Shell Dlg");
-}
-
-struct ExpectedControl {
-    std::uint32_t id;
-    const wchar_t* windowClass;
-    std::uint32_t style;
-    const wchar_t* text;
-    std::int16_t x, y, cx, cy;
-};
-
-const std::uint32_t NO_ID = 0xFFFFFFFF; // IDC_STATIC
-const wchar_t* const BUTTON = L"#128";
-const wchar_t* const EDIT = L"#129";
-const wchar_t* const STATIC = L"#130";
-
-void expectControls(const Template& t, const std::vector<ExpectedControl>& expected) {
-    ASSERT_EQ(t.controls.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE("control " + std::to_string(i + 1));
-        const Control& c = t.controls[i];
-        const ExpectedControl& e = expected[i];
-        EXPECT_EQ(c.id, e.id);
-        EXPECT_EQ(c.windowClass, e.windowClass);
-        EXPECT_EQ(c.style, e.style);
-        EXPECT_EQ(c.text, e.text);
-        EXPECT_EQ(c.x, e.x);
-        EXPECT_EQ(c.y, e.y);
-        EXPECT_EQ(c.cx, e.cx);
-        EXPECT_EQ(c.cy, e.cy);
-        EXPECT_EQ(c.helpId, 0u);
-        EXPECT_EQ(c.exStyle, 0u);
-        EXPECT_EQ(c.creationDataSize, 0);
-    }
-}
-
+// Classes: #128 Button, #129 Edit, #130 Static. Styles: 50020000 a left-aligned text in
+// a new group; 50810080 a bordered, horizontally scrolling field; 50010000 a push button
+// (none is the default one); 58010000 the same, disabled.
 TEST_F(ProgramResourcesTest, EnglishDialog) {
-    const Template t = dialog(ENGLISH);
-    expectFrame(t);
-    expectControls(t, {{NO_ID, STATIC, 0x50020000, L"Map File:", 9, 16, 30, 8},
-                       {IDC_MAP_PATH, EDIT, 0x50810080, L"", 42, 13, 208, 14},
-                       {IDC_BROWSE, BUTTON, 0x50010000, L"Browse", 252, 13, 50, 14},
-                       {IDC_EXTRACT, BUTTON, 0x58010000, L"Extract Preview", 111, 32, 89, 20},
-                       {NO_ID, STATIC, 0x50020000,
-                        L"Warning: The preview will be removed from the file.", 74, 54, 166, 8},
-                       {IDCANCEL, BUTTON, 0x50010000, L"E&xit", 130, 81, 50, 14},
-                       {NO_ID, STATIC, 0x50020000, L"Version 1.0, by Tovrin", 209, 87, 96, 8}});
+    const std::vector<std::wstring> expected = {
+        DIALOG_FRAME,
+        L"help 0 exstyle 00000000 style 50020000 at 9,16,30,8 id -1 class #130 text 'Map File:' "
+        L"data 0",
+        L"help 0 exstyle 00000000 style 50810080 at 42,13,208,14 id 1001 class #129 text '' data 0",
+        L"help 0 exstyle 00000000 style 50010000 at 252,13,50,14 id 1002 class #128 text 'Browse' "
+        L"data 0",
+        L"help 0 exstyle 00000000 style 58010000 at 111,32,89,20 id 1003 class #128 text 'Extract "
+        L"Preview' "
+        L"data 0",
+        L"help 0 exstyle 00000000 style 50020000 at 74,54,166,8 id -1 class #130 text 'Warning: "
+        L"The preview "
+        L"will be removed from the file.' data 0",
+        L"help 0 exstyle 00000000 style 50010000 at 130,81,50,14 id 2 class #128 text 'E&xit' data "
+        L"0",
+        L"help 0 exstyle 00000000 style 50020000 at 209,87,96,8 id -1 class #130 text 'Version "
+        L"1.0, by "
+        L"Tovrin' data 0"};
+    EXPECT_EQ(dialog(ENGLISH), expected);
 }
 
 TEST_F(ProgramResourcesTest, GermanDialog) {
-    const Template t = dialog(GERMAN);
-    expectFrame(t);
-    expectControls(t, {{NO_ID, STATIC, 0x50020000, L"Karten Datei:", 9, 16, 44, 8},
-                       {IDC_MAP_PATH, EDIT, 0x50810080, L"", 56, 13, 187, 14},
-                       {IDC_BROWSE, BUTTON, 0x50010000, L"Durchsuchen", 245, 13, 57, 14},
-                       {IDC_EXTRACT, BUTTON, 0x58010000, L"Vorschau Extrahieren", 111, 32, 89, 20},
-                       {NO_ID, STATIC, 0x50020000,
-                        L"Warnung: Die Vorschau wird aus der Datei entfernt.", 72, 54, 168, 8},
-                       {IDCANCEL, BUTTON, 0x50010000, L"E&nde", 130, 81, 50, 14},
-                       {NO_ID, STATIC, 0x50020000, L"Version 1.0, by Tovrin", 209, 87, 96, 8}});
+    const std::vector<std::wstring> expected = {
+        DIALOG_FRAME,
+        L"help 0 exstyle 00000000 style 50020000 at 9,16,44,8 id -1 class #130 text 'Karten "
+        L"Datei:' data 0",
+        L"help 0 exstyle 00000000 style 50810080 at 56,13,187,14 id 1001 class #129 text '' data 0",
+        L"help 0 exstyle 00000000 style 50010000 at 245,13,57,14 id 1002 class #128 text "
+        L"'Durchsuchen' data 0",
+        L"help 0 exstyle 00000000 style 58010000 at 111,32,89,20 id 1003 class #128 text 'Vorschau "
+        L"Extrahieren' data 0",
+        L"help 0 exstyle 00000000 style 50020000 at 72,54,168,8 id -1 class #130 text 'Warnung: "
+        L"Die Vorschau "
+        L"wird aus der Datei entfernt.' data 0",
+        L"help 0 exstyle 00000000 style 50010000 at 130,81,50,14 id 2 class #128 text 'E&nde' data "
+        L"0",
+        L"help 0 exstyle 00000000 style 50020000 at 209,87,96,8 id -1 class #130 text 'Version "
+        L"1.0, by "
+        L"Tovrin' data 0"};
+    EXPECT_EQ(dialog(GERMAN), expected);
 }
 
 } // namespace
