@@ -1,11 +1,17 @@
 # Everything starts here: `make run` and `make test` install what is missing first.
-.PHONY: all deps build native windows test test-native test-windows run clean
+.PHONY: all deps build native windows sanitized test test-native test-windows test-sanitized run clean
 
 BUILD := $(CURDIR)/build
 JOBS ?= $(shell nproc)
 CMAKE_NATIVE := cmake -S . -B $(BUILD)/native -DPROGRAM_DIR=$(BUILD)/bin
 CMAKE_WINDOWS := cmake -S . -B $(BUILD)/mingw -DPROGRAM_DIR=$(BUILD)/win \
 	-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake
+# Native again, with clang, AddressSanitizer and UndefinedBehaviorSanitizer.
+CMAKE_SANITIZED := cmake -S . -B $(BUILD)/asan -DPROGRAM_DIR=$(BUILD)/asan/bin -DSANITIZE=ON \
+	-DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+# Any report ends the program with a failure; leaks are reports too.
+SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:strict_string_checks=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 all: build
 
@@ -22,13 +28,21 @@ windows: deps
 	@$(CMAKE_WINDOWS) >/dev/null
 	@cmake --build $(BUILD)/mingw -j $(JOBS)
 
-test: test-native test-windows
+sanitized: deps
+	@$(CMAKE_SANITIZED) >/dev/null
+	@cmake --build $(BUILD)/asan -j $(JOBS)
+
+test: test-native test-windows test-sanitized
 
 test-native: native
 	cd $(BUILD)/native && ctest --output-on-failure
 
 test-windows: windows
 	cd $(BUILD)/mingw && ctest --output-on-failure
+
+# The whole suite once more under the sanitizers.
+test-sanitized: sanitized
+	cd $(BUILD)/asan && $(SANITIZER_ENV) ctest --output-on-failure
 
 run: build
 	@echo "The dialog tool is not built yet."

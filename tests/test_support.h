@@ -6,6 +6,16 @@
 #include <string>
 #include <vector>
 
+// Tests that cannot run under AddressSanitizer (they cap the address space, which its
+// shadow memory needs) check this. g++ defines the first macro, clang has the feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 using Bytes = std::vector<std::uint8_t>;
 
 // Byte-stream builders, so that a test shows the bytes it means.
