@@ -1,12 +1,14 @@
 # Everything starts here: `make run` and `make test` install what is missing first.
-.PHONY: all deps build native windows sanitized test test-native test-windows test-sanitized run clean
+.PHONY: all deps build native windows sanitized test test-native test-windows test-sanitized \
+	fuzz run clean
 
 BUILD := $(CURDIR)/build
 JOBS ?= $(shell nproc)
 CMAKE_NATIVE := cmake -S . -B $(BUILD)/native -DPROGRAM_DIR=$(BUILD)/bin
 CMAKE_WINDOWS := cmake -S . -B $(BUILD)/mingw -DPROGRAM_DIR=$(BUILD)/win \
 	-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake
-# Native again, with clang, AddressSanitizer and UndefinedBehaviorSanitizer.
+# Native again, with clang, AddressSanitizer and UndefinedBehaviorSanitizer, plus the
+# fuzz targets.
 CMAKE_SANITIZED := cmake -S . -B $(BUILD)/asan -DPROGRAM_DIR=$(BUILD)/asan/bin -DSANITIZE=ON \
 	-DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
 # Any report ends the program with a failure; leaks are reports too.
@@ -40,9 +42,16 @@ test-native: native
 test-windows: windows
 	cd $(BUILD)/mingw && ctest --output-on-failure
 
-# The whole suite once more under the sanitizers.
+# The whole suite once more under the sanitizers, then each fuzz target for a fixed
+# number of runs from a fixed seed.
 test-sanitized: sanitized
 	cd $(BUILD)/asan && $(SANITIZER_ENV) ctest --output-on-failure
+
+# Fuzzes for as long as one wants: FUZZ_SECONDS per target (0: until interrupted),
+# all targets side by side. New inputs and findings stay under build/fuzz.
+FUZZ_SECONDS ?= 600
+fuzz: sanitized
+	$(SANITIZER_ENV) scripts/fuzz $(BUILD)/asan/tests/fuzz $(BUILD)/fuzz $(FUZZ_SECONDS)
 
 run: build
 	@echo "The dialog tool is not built yet."
