@@ -1,68 +1,19 @@
-// Map and Targa paths that break naive code: letters outside ASCII, spaces, several
-// dots, and lengths around the 260 characters where plain Win32 calls stop. Every
-// outcome, good or bad, is checked on the dialog's command: the message it shows and
-// that the map keeps its content.
+// Hostile map and Targa paths on the dialog's command: every outcome, good or bad,
+// with the message it shows and the map keeping its content.
 #include "message_box.h"
+#include "path_shapes.h"
 #include "preview.h"
 #include "test_support.h"
-#include "utf8.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
-#include <ostream>
-#include <set>
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
 namespace {
-
-struct PathShape {
-    const char* name;
-    // The map's path; the Targa file goes beside it under the same name.
-    std::function<std::wstring(const TempDir&)> mapIn;
-};
-
-std::wstring withExtension(const std::wstring& path, const std::wstring& extension) {
-    return path.substr(0, path.size() - 4) + extension;
-}
-
-void PrintTo(const PathShape& shape, std::ostream* out) { *out << shape.name; }
-
-std::wstring nameOf(const std::filesystem::path& path) {
-#ifdef _WIN32
-    return path.filename().wstring();
-#else
-    return fromUtf8(path.filename().string());
-#endif
-}
-
-std::wstring nameOf(const std::wstring& path) { return nameOf(nativePath(path)); }
-
-std::set<std::wstring> namesBeside(const std::wstring& path) {
-    const std::wstring folder = path.substr(0, path.find_last_of(SEPARATOR));
-    std::set<std::wstring> names;
-#ifdef _WIN32
-    // The library's folder iterator does not take extended-length paths.
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((nativePath(folder).wstring() + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..")
-            names.insert(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-#else
-    for (const auto& entry : std::filesystem::directory_iterator(nativePath(folder)))
-        names.insert(nameOf(entry.path()));
-#endif
-    return names;
-}
 
 class HostilePathTest : public ::testing::TestWithParam<PathShape> {
 protected:
@@ -164,20 +115,9 @@ TEST_P(HostilePathTest, MapLockedByAnotherHandleIsKept) {
 }
 #endif
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, HostilePathTest,
-    ::testing::Values(
-        PathShape{"NonAsciiLetters",
-                  [](const TempDir& d) { return d.file(L"Karte \u00c4 \u65e5\u672c.ted"); }},
-        PathShape{"SpacesAndSeveralDots",
-                  [](const TempDir& d) { return d.file(L" old map . v1.2 .final.ted"); }},
-        // The longest path a 260-character buffer holds, and the first ones past it.
-        PathShape{"Length259", [](const TempDir& d) { return pathOfLength(d, 259, L".ted"); }},
-        PathShape{"Length260", [](const TempDir& d) { return pathOfLength(d, 260, L".ted"); }},
-        PathShape{"Length300", [](const TempDir& d) { return pathOfLength(d, 300, L".ted"); }},
-        // A folder so long that the temporary file beside the map is past the limit too.
-        PathShape{"LongFolder",
-                  [](const TempDir& d) { return pathOfLength(d, 290, L".ted", 24); }}),
-    [](const ::testing::TestParamInfo<PathShape>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Paths, HostilePathTest, ::testing::ValuesIn(hostilePathShapes()),
+                         [](const ::testing::TestParamInfo<PathShape>& info) {
+                             return info.param.name;
+                         });
 
 } // namespace

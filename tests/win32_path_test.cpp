@@ -22,8 +22,8 @@ TEST(ExtendedLengthFormTest, OnlyPathsFromMaxPathOnGetThePrefix) {
 
 TEST(ExtendedLengthFormTest, NetworkPathsGetTheUncForm) {
     const std::wstring share = L"\\\\server\\share\\" + std::wstring(280, L'y') + L".ted";
-    EXPECT_EQ(extendedLengthForm(share), PREFIX + L"UNC\\server\\share\\" + std::wstring(280, L'y') +
-                                             L".ted");
+    EXPECT_EQ(extendedLengthForm(share),
+              PREFIX + L"UNC\\server\\share\\" + std::wstring(280, L'y') + L".ted");
 }
 
 TEST(ExtendedLengthFormTest, PrefixedPathsStayAsTheyAre) {
