@@ -52,7 +52,9 @@ bool createNewFile(const std::wstring& path) {
     return true;
 }
 
-bool removeFile(const std::wstring& path) { return ::unlink(toUtf8(path).c_str()) == 0; }
+bool removeFile(const std::wstring& path) {
+    return ::unlink(toUtf8(path).c_str()) == 0;
+}
 
 bool exists(const std::wstring& path) {
     struct stat info {};
@@ -85,7 +87,8 @@ bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
 }
 
 bool isSameFile(const std::wstring& a, const std::wstring& b) {
-    struct stat first {}, second {};
+    struct stat first {
+    }, second{};
     if (::stat(toUtf8(a).c_str(), &first) != 0 || ::stat(toUtf8(b).c_str(), &second) != 0)
         return false;
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;

@@ -30,7 +30,9 @@ bool moveIntoPlace(const std::wstring& target, const std::wstring& replacement) 
 
 } // namespace
 
-std::wstring replaceablePath(const std::wstring& path) { return fullPathName(path); }
+std::wstring replaceablePath(const std::wstring& path) {
+    return fullPathName(path);
+}
 
 void requireWritable(const std::wstring& path, const std::wstring& shownPath) {
     const DWORD attributes = GetFileAttributesW(win32Path(path).c_str());
@@ -44,8 +46,8 @@ void requireWritable(const std::wstring& path, const std::wstring& shownPath) {
     // permissions) could otherwise replace a map the user protected.
     if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
         throw openFailure(shownPath);
-    ScopedHandle probe(CreateFileW(win32Path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedHandle probe(CreateFileW(win32Path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (probe.handle == INVALID_HANDLE_VALUE)
         throw openFailure(shownPath);
 }
@@ -56,8 +58,8 @@ std::wstring folderOf(const std::wstring& path) {
 }
 
 bool createNewFile(const std::wstring& path) {
-    ScopedHandle created(CreateFileW(win32Path(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedHandle created(CreateFileW(win32Path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     return created.handle != INVALID_HANDLE_VALUE;
 }
 
@@ -99,11 +101,11 @@ bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
 
 bool isSameFile(const std::wstring& a, const std::wstring& b) {
     ScopedHandle first(CreateFileW(win32Path(a).c_str(), FILE_READ_ATTRIBUTES,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     ScopedHandle second(CreateFileW(win32Path(b).c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (first.handle == INVALID_HANDLE_VALUE || second.handle == INVALID_HANDLE_VALUE)
         return false;
     BY_HANDLE_FILE_INFORMATION one{}, two{};

@@ -36,7 +36,9 @@ PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path) {
 
 PhysicalFile::~PhysicalFile() = default;
 
-bool PhysicalFile::isAtEnd() { return position == size(); }
+bool PhysicalFile::isAtEnd() {
+    return position == size();
+}
 
 std::uint64_t PhysicalFile::fullSize() {
     struct stat info {};
@@ -45,20 +47,27 @@ std::uint64_t PhysicalFile::fullSize() {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
-std::uint32_t PhysicalFile::size() { return static_cast<std::uint32_t>(fullSize()); }
+std::uint32_t PhysicalFile::size() {
+    return static_cast<std::uint32_t>(fullSize());
+}
 
 void PhysicalFile::seek(std::uint32_t pos) {
     const std::uint32_t end = size();
     position = pos < end ? pos : end;
 }
 
-std::uint32_t PhysicalFile::tell() { return position; }
+std::uint32_t PhysicalFile::tell() {
+    return position;
+}
 
-std::uint32_t PhysicalFile::read(void* buffer, std::uint32_t count) {
+namespace {
+
+// Repeats a partial pread or pwrite until `count` bytes are done or the file ends.
+// Returns the count done, or 0 when the system reports a failure.
+template <typename Transfer> std::uint32_t transferAll(std::uint32_t count, Transfer transfer) {
     std::uint32_t done = 0;
-    auto* bytes = static_cast<char*>(buffer);
     while (done < count) {
-        ssize_t n = ::pread(handle->fd, bytes + done, count - done, off_t(position) + done);
+        const ssize_t n = transfer(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -67,25 +76,29 @@ std::uint32_t PhysicalFile::read(void* buffer, std::uint32_t count) {
             break;
         done += static_cast<std::uint32_t>(n);
     }
+    return done;
+}
+
+} // namespace
+
+std::uint32_t PhysicalFile::read(void* buffer, std::uint32_t count) {
+    auto* bytes = static_cast<char*>(buffer);
+    const std::uint32_t done = transferAll(count, [&](std::uint32_t offset) {
+        return ::pread(handle->fd, bytes + offset, count - offset, off_t(position) + offset);
+    });
     position += done;
     return done;
 }
 
 std::uint32_t PhysicalFile::write(const void* buffer, std::uint32_t count) {
-    std::uint32_t done = 0;
     const auto* bytes = static_cast<const char*>(buffer);
-    while (done < count) {
-        ssize_t n = ::pwrite(handle->fd, bytes + done, count - done, off_t(position) + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return 0;
-        if (n == 0)
-            break;
-        done += static_cast<std::uint32_t>(n);
-    }
+    const std::uint32_t done = transferAll(count, [&](std::uint32_t offset) {
+        return ::pwrite(handle->fd, bytes + offset, count - offset, off_t(position) + offset);
+    });
     position += done;
     return done;
 }
 
-bool PhysicalFile::flush() { return ::fsync(handle->fd) == 0; }
+bool PhysicalFile::flush() {
+    return ::fsync(handle->fd) == 0;
+}

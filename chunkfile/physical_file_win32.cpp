@@ -34,9 +34,13 @@ PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path) {
 
 PhysicalFile::~PhysicalFile() = default;
 
-bool PhysicalFile::isAtEnd() { return position == size(); }
+bool PhysicalFile::isAtEnd() {
+    return position == size();
+}
 
-std::uint32_t PhysicalFile::size() { return GetFileSize(handle->file, nullptr); }
+std::uint32_t PhysicalFile::size() {
+    return GetFileSize(handle->file, nullptr);
+}
 
 std::uint64_t PhysicalFile::fullSize() {
     LARGE_INTEGER length{};
@@ -50,7 +54,9 @@ void PhysicalFile::seek(std::uint32_t pos) {
     position = pos < end ? pos : end;
 }
 
-std::uint32_t PhysicalFile::tell() { return position; }
+std::uint32_t PhysicalFile::tell() {
+    return position;
+}
 
 // With a high part of 0 the low part counts as unsigned, so positions from 2 GiB to
 // 4 GiB work; without one they would be taken as negative and the call would fail.
@@ -77,4 +83,6 @@ std::uint32_t PhysicalFile::write(const void* buffer, std::uint32_t count) {
     return done;
 }
 
-bool PhysicalFile::flush() { return FlushFileBuffers(handle->file) != 0; }
+bool PhysicalFile::flush() {
+    return FlushFileBuffers(handle->file) != 0;
+}

@@ -17,8 +17,8 @@ std::wstring temporaryNameBeside(const std::wstring& target, unsigned seed) {
 }
 
 std::wstring createTemporaryBeside(const std::wstring& target) {
-    auto seed = static_cast<unsigned>(
-        std::chrono::steady_clock::now().time_since_epoch().count() / 1000);
+    auto seed =
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count() / 1000);
     for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt, seed = seed * 1103515245u + 12345u) {
         const std::wstring candidate = temporaryNameBeside(target, seed >> 8);
         if (filesystem_ops::createNewFile(candidate))

@@ -66,7 +66,10 @@ std::wstring fromUtf8(const std::string& text) {
     while (i < text.size()) {
         const auto lead = static_cast<std::uint8_t>(text[i]);
         int extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-        char32_t c = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
+        char32_t c = extra == 0   ? lead
+                     : extra == 1 ? lead & 0x1F
+                     : extra == 2 ? lead & 0x0F
+                                  : lead & 0x07;
         bool valid = extra >= 0 && lead < 0xF8;
         for (int k = 1; valid && k <= extra; ++k) {
             if (i + k >= text.size()) {

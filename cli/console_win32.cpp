@@ -23,6 +23,10 @@ void writeLine(DWORD stream, const std::wstring& line) {
 
 } // namespace
 
-void printLine(const std::wstring& line) { writeLine(STD_OUTPUT_HANDLE, line); }
+void printLine(const std::wstring& line) {
+    writeLine(STD_OUTPUT_HANDLE, line);
+}
 
-void printError(const std::wstring& line) { writeLine(STD_ERROR_HANDLE, line); }
+void printError(const std::wstring& line) {
+    writeLine(STD_ERROR_HANDLE, line);
+}

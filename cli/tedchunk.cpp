@@ -94,10 +94,9 @@ int extract(const ExtractOptions& options) {
         }
         PreviewResult result = PreviewResult::NoPreview;
         const bool done = report.attempt(map, [&] {
-            result = runExtraction(targa, map,
-                                   options.keep ? MapChange::KeepMap : MapChange::RemovePreview,
-                                   options.force ? ExistingTarga::Overwrite
-                                                 : ExistingTarga::Refuse);
+            result = runExtraction(
+                targa, map, options.keep ? MapChange::KeepMap : MapChange::RemovePreview,
+                options.force ? ExistingTarga::Overwrite : ExistingTarga::Refuse);
         });
         if (!done) {
             anyFailed = true;

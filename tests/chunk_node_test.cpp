@@ -33,8 +33,8 @@ TEST_F(ChunkNodeTest, EmptyFileIsARootWithoutChildren) {
 }
 
 TEST_F(ChunkNodeTest, KeepsTypesOrderAndData) {
-    auto root = load(concat({chunk(1, text("ab")), container(2, {chunk(3, text("xyz"))}),
-                             chunk(19, {})}));
+    auto root =
+        load(concat({chunk(1, text("ab")), container(2, {chunk(3, text("xyz"))}), chunk(19, {})}));
     ASSERT_EQ(root->children.size(), 3u);
     auto it = root->children.begin();
     EXPECT_EQ(it->type, 1u);
@@ -60,7 +60,8 @@ TEST_F(ChunkNodeTest, RewriteIsByteIdentical) {
 }
 
 TEST_F(ChunkNodeTest, EmptyContainerComesBackAsEmptyDataChunk) {
-    auto root = load(concat({rawHeader(8, 0x80000000u), container(2, {rawHeader(9, 0x80000000u)})}));
+    auto root =
+        load(concat({rawHeader(8, 0x80000000u), container(2, {rawHeader(9, 0x80000000u)})}));
     EXPECT_EQ(rewrite(*root), concat({chunk(8, {}), container(2, {chunk(9, {})})}));
 }
 

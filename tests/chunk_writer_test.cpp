@@ -36,8 +36,8 @@ TEST_F(ChunkWriterTest, PatchesHeadersOfNestedChunks) {
     w.endChunk();
     w.endChunk();
     EXPECT_EQ(w.depth, -1);
-    EXPECT_EQ(written(), bytes({0x05, 0, 0, 0, 0x0B, 0, 0, 0x80, 0x07, 0, 0, 0, 0x03, 0, 0, 0,
-                                'a', 'b', 'c'}));
+    EXPECT_EQ(written(), bytes({0x05, 0, 0, 0, 0x0B, 0, 0, 0x80, 0x07, 0, 0, 0, 0x03, 0, 0, 0, 'a',
+                                'b', 'c'}));
 }
 
 TEST_F(ChunkWriterTest, ChunkWithoutContentIsAnEmptyDataChunk) {

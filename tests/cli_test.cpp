@@ -30,8 +30,8 @@ TEST_F(TedchunkTest, ExtractWritesThePreviewBesideTheMap) {
     const std::wstring map = placeMap(L"alpha.v2.ted", sample.bytes());
     const ProgramRun run = tedchunk({L"extract", map});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, map + L": preview saved to " + path(L"alpha.v2.tga") +
-                           L", removed from the map\n");
+    EXPECT_EQ(run.out,
+              map + L": preview saved to " + path(L"alpha.v2.tga") + L", removed from the map\n");
     EXPECT_EQ(run.err, L"");
     EXPECT_EQ(readFile(path(L"alpha.v2.tga")), sample.preview);
     EXPECT_EQ(readFile(map), sample.withoutPreview());
@@ -70,8 +70,8 @@ TEST_F(TedchunkTest, BatchWithMixedOutcomes) {
     const std::wstring missing = path(L"missing.ted");
     const ProgramRun run = tedchunk({L"extract", good, none, bad, missing});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, good + L": preview saved to " + path(L"good.tga") +
-                           L", removed from the map\n");
+    EXPECT_EQ(run.out,
+              good + L": preview saved to " + path(L"good.tga") + L", removed from the map\n");
     EXPECT_EQ(run.err, none + L": " + NO_PREVIEW + L"\n" + bad + L": Unable to read file\n" +
                            missing + L": Unable to find file:\n" + missing + L"\n");
     EXPECT_EQ(readFile(good), sample.withoutPreview());
@@ -116,10 +116,10 @@ TEST_F(TedchunkTest, PreviewFileThatIsTheMapIsRefused) {
 }
 
 TEST_F(TedchunkTest, ListShowsTheTree) {
-    const std::wstring map = placeMap(
-        L"alpha.ted", concat({chunk(1, text("ab")), container(2, {chunk(3, text("xyz")),
-                                                                   container(4, {})}),
-                              chunk(19, text("TGA"))}));
+    const std::wstring map =
+        placeMap(L"alpha.ted", concat({chunk(1, text("ab")),
+                                       container(2, {chunk(3, text("xyz")), container(4, {})}),
+                                       chunk(19, text("TGA"))}));
     const ProgramRun run = tedchunk({L"list", map});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, L"1 data 2 bytes at 0\n"

@@ -54,7 +54,8 @@ TEST_F(ExtractPreviewTest, OnlyChunkLeavesAnEmptyMap) {
 }
 
 TEST_F(ExtractPreviewTest, OnlyTheFirstOfTwoPreviewsIsTaken) {
-    writeFile(map, concat({chunk(19, text("first")), chunk(5, text("x")), chunk(19, text("second"))}));
+    writeFile(map,
+              concat({chunk(19, text("first")), chunk(5, text("x")), chunk(19, text("second"))}));
     extract();
     EXPECT_EQ(readFile(targa), text("first"));
     EXPECT_EQ(readFile(map), concat({chunk(5, text("x")), chunk(19, text("second"))}));
@@ -99,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
     Maps, NoPreviewTest,
     ::testing::Values(
         NoPreviewCase{"EmptyMap", {}},
-        NoPreviewCase{"NoTypeNineteen", concat({chunk(1, text("a")), container(2, {chunk(3, {})})})},
+        NoPreviewCase{"NoTypeNineteen",
+                      concat({chunk(1, text("a")), container(2, {chunk(3, {})})})},
         NoPreviewCase{"OnlyNestedTypeNineteen", container(2, {chunk(19, text("deep"))})},
         NoPreviewCase{"FirstPreviewIsAContainer",
                       concat({container(19, {chunk(1, text("a"))}), chunk(19, text("later"))})}),
@@ -156,7 +158,8 @@ TEST_F(ExtractPreviewTest, TargaPathThatIsAFolder) {
 TEST_F(ExtractPreviewTest, ReadOnlyMapIsRefusedAfterThePreviewIsSaved) {
     const SampleMap sample = sampleMap();
     writeFile(map, sample.bytes());
-    const auto writeBits = std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+    const auto writeBits = std::filesystem::perms::owner_write |
+                           std::filesystem::perms::group_write |
                            std::filesystem::perms::others_write;
     std::filesystem::permissions(nativePath(map), writeBits, std::filesystem::perm_options::remove);
     extract();

@@ -35,7 +35,9 @@ public:
     std::uint32_t size() override { return file.size(); }
     void seek(std::uint32_t pos) override { file.seek(pos); }
     std::uint32_t tell() override { return file.tell(); }
-    std::uint32_t read(void* buffer, std::uint32_t count) override { return file.read(buffer, count); }
+    std::uint32_t read(void* buffer, std::uint32_t count) override {
+        return file.read(buffer, count);
+    }
     std::uint32_t write(const void* buffer, std::uint32_t count) override {
         const std::uint32_t n = file.write(buffer, count < left ? count : left);
         left -= n;

@@ -23,7 +23,9 @@ Bytes bytes(std::initializer_list<int> values) {
     return out;
 }
 
-Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 Bytes concat(std::initializer_list<Bytes> parts) {
     Bytes out;
@@ -156,7 +158,7 @@ Bytes targaImage(int width, int height) {
     image.push_back(0x20); // top-left origin
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            image.push_back(std::uint8_t(x * 255 / (width > 1 ? width - 1 : 1)));  // blue
+            image.push_back(std::uint8_t(x * 255 / (width > 1 ? width - 1 : 1)));   // blue
             image.push_back(std::uint8_t(y * 255 / (height > 1 ? height - 1 : 1))); // green
             image.push_back(0x80);                                                  // red
         }
@@ -165,9 +167,13 @@ Bytes targaImage(int width, int height) {
     return concat({image, footer});
 }
 
-Bytes SampleMap::bytes() const { return concat({before, chunk(19, preview), after}); }
+Bytes SampleMap::bytes() const {
+    return concat({before, chunk(19, preview), after});
+}
 
-Bytes SampleMap::withoutPreview() const { return concat({before, after}); }
+Bytes SampleMap::withoutPreview() const {
+    return concat({before, after});
+}
 
 SampleMap sampleMap() {
     SampleMap map;
@@ -176,7 +182,7 @@ SampleMap sampleMap() {
                          container(10, {chunk(11, text("Grassland")),
                                         container(12, {chunk(13, Bytes(300, 0x5A)),
                                                        chunk(19, text("not the preview"))})})});
-    map.after = concat({container(20, {chunk(21, Bytes(1024, 0x11)), chunk(22, {})}),
-                        chunk(30, text("end"))});
+    map.after = concat(
+        {container(20, {chunk(21, Bytes(1024, 0x11)), chunk(22, {})}), chunk(30, text("end"))});
     return map;
 }

@@ -10,5 +10,7 @@ TEST(Utf8Test, RoundTripsLettersBeyondAscii) {
 }
 
 TEST(Utf8Test, InvalidBytesBecomeReplacementCharacters) {
-    EXPECT_EQ(fromUtf8("a\xFF" "b\xC3"), L"a\uFFFDb\uFFFD");
+    EXPECT_EQ(fromUtf8("a\xFF"
+                       "b\xC3"),
+              L"a\uFFFDb\uFFFD");
 }
