@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -13,7 +15,9 @@ ScratchFolder::ScratchFolder() {
     std::error_code error;
     const fs::path base =
         fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
-    std::string pattern = (base / "mpe-fuzz-XXXXXX").string();
+    // The process id lets a script that started the target clear up after a run that
+    // ended without destructors (a finding, or libFuzzer's time limit).
+    std::string pattern = (base / ("mpe-fuzz-" + std::to_string(getpid()) + "-XXXXXX")).string();
     if (!mkdtemp(pattern.data()))
         fail("cannot create a scratch folder in " + base.string());
     root = pattern;
