@@ -1,6 +1,6 @@
 # Everything starts here: `make run` and `make test` install what is missing first.
 .PHONY: all deps build native windows sanitized test test-native test-windows test-sanitized \
-	fuzz run clean
+	fuzz run screenshots clean
 
 BUILD := $(CURDIR)/build
 JOBS ?= $(shell nproc)
@@ -53,8 +53,14 @@ FUZZ_SECONDS ?= 600
 fuzz: sanitized
 	$(SANITIZER_ENV) scripts/fuzz $(BUILD)/asan/tests/fuzz $(BUILD)/fuzz $(FUZZ_SECONDS)
 
+# Opens the demo map in PreviewExtractor.exe under Wine; without a display, runs the same
+# extraction with tedchunk.
 run: build
-	@echo "The dialog tool is not built yet."
+	@scripts/run-demo
+
+# The dialog in English and German as docs/dialog-en.png and docs/dialog-de.png.
+screenshots: windows
+	@scripts/screenshots
 
 clean:
 	rm -rf $(BUILD)
