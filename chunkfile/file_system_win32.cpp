@@ -1,9 +1,8 @@
 #include "file_system.h"
 #include "wexception.h"
+#include "win32_path.h"
 
 #include <windows.h>
-
-#include <vector>
 
 namespace filesystem_ops {
 
@@ -25,25 +24,18 @@ constexpr DWORD REPLACE_RETRY_STEP_MS = 50;
 constexpr int REPLACE_ATTEMPTS = 20; // about a second: it runs on the dialog's thread
 
 bool moveIntoPlace(const std::wstring& target, const std::wstring& replacement) {
-    return MoveFileExW(replacement.c_str(), target.c_str(),
+    return MoveFileExW(win32Path(replacement).c_str(), win32Path(target).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 } // namespace
 
 std::wstring replaceablePath(const std::wstring& path) {
-    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return path;
-    std::vector<wchar_t> buffer(needed);
-    const DWORD length = GetFullPathNameW(path.c_str(), needed, buffer.data(), nullptr);
-    if (length == 0 || length >= needed)
-        return path;
-    return std::wstring(buffer.data(), length);
+    return fullPathName(path);
 }
 
 void requireWritable(const std::wstring& path, const std::wstring& shownPath) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(win32Path(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
@@ -54,7 +46,7 @@ void requireWritable(const std::wstring& path, const std::wstring& shownPath) {
     // permissions) could otherwise replace a map the user protected.
     if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
         throw openFailure(shownPath);
-    ScopedHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    ScopedHandle probe(CreateFileW(win32Path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (probe.handle == INVALID_HANDLE_VALUE)
         throw openFailure(shownPath);
@@ -66,17 +58,17 @@ std::wstring folderOf(const std::wstring& path) {
 }
 
 bool createNewFile(const std::wstring& path) {
-    ScopedHandle created(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    ScopedHandle created(CreateFileW(win32Path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     return created.handle != INVALID_HANDLE_VALUE;
 }
 
 bool removeFile(const std::wstring& path) {
-    return DeleteFileW(path.c_str()) != 0;
+    return DeleteFileW(win32Path(path).c_str()) != 0;
 }
 
 bool exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void copyPermissions(const std::wstring&, const std::wstring&) {
@@ -86,7 +78,7 @@ void copyPermissions(const std::wstring&, const std::wstring&) {
 bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < REPLACE_ATTEMPTS; ++attempt) {
-        if (ReplaceFileW(target.c_str(), replacement.c_str(), nullptr,
+        if (ReplaceFileW(win32Path(target).c_str(), win32Path(replacement).c_str(), nullptr,
                          REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
             return true;
         error = GetLastError();
@@ -108,10 +100,10 @@ bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
 }
 
 bool isSameFile(const std::wstring& a, const std::wstring& b) {
-    ScopedHandle first(CreateFileW(a.c_str(), FILE_READ_ATTRIBUTES,
+    ScopedHandle first(CreateFileW(win32Path(a).c_str(), FILE_READ_ATTRIBUTES,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    ScopedHandle second(CreateFileW(b.c_str(), FILE_READ_ATTRIBUTES,
+    ScopedHandle second(CreateFileW(win32Path(b).c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (first.handle == INVALID_HANDLE_VALUE || second.handle == INVALID_HANDLE_VALUE)

@@ -1,5 +1,6 @@
 #include "file.h"
 #include "wexception.h"
+#include "win32_path.h"
 
 #include <windows.h>
 
@@ -20,8 +21,8 @@ PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path) {
         access |= GENERIC_WRITE;
     const DWORD share = writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
     const DWORD disposition = writing ? CREATE_ALWAYS : OPEN_EXISTING;
-    HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    HANDLE h = CreateFileW(win32Path(path).c_str(), access, share, nullptr, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)

@@ -2,12 +2,12 @@
 #include "file.h"
 #include "file_system.h"
 #include "message_box.h"
+#include "report_failures.h"
 #include "resource.h"
 #include "safe_rewrite.h"
 #include "string_table.h"
 #include "wexception.h"
 
-#include <exception>
 #include <memory>
 
 namespace {
@@ -59,12 +59,8 @@ PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& m
 }
 
 void extractPreview(const std::wstring& targaPath, const std::wstring& mapPath) {
-    try {
+    reportFailures([&] {
         if (runExtraction(targaPath, mapPath) == PreviewResult::NoPreview)
             showMessage(loadResourceString(IDS_NO_PREVIEW), MESSAGE_ICON_ERROR);
-    } catch (const std::exception& e) {
-        showMessageNarrow(e.what(), MESSAGE_OK);
-    } catch (const wexception& e) {
-        showMessage(e.message, MESSAGE_OK);
-    }
+    });
 }

@@ -189,7 +189,7 @@ TEST_F(ExtractPreviewTest, TargaPathNamingTheMapItselfIsRefused) {
     }
 }
 
-#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+#if !defined(_WIN32) && !defined(UNDER_ADDRESS_SANITIZER)
 } // namespace
 #include <sys/resource.h>
 namespace {

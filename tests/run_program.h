@@ -14,3 +14,9 @@ struct ProgramRun {
 
 ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
                       const std::vector<std::pair<std::string, std::string>>& environment = {});
+
+#ifdef _WIN32
+// One argument as it goes into a Windows command line, so that the program's parser
+// (the C runtime's, or CommandLineToArgvW) gives it back unchanged.
+std::wstring quoted(const std::wstring& argument);
+#endif

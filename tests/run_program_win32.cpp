@@ -6,8 +6,6 @@
 
 #include <stdexcept>
 
-namespace {
-
 // Quotes one argument so that the C runtime's parser gives it back unchanged.
 std::wstring quoted(const std::wstring& argument) {
     if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos)
@@ -26,6 +24,8 @@ std::wstring quoted(const std::wstring& argument) {
     out.append(backslashes * 2, L'\\');
     return out + L"\"";
 }
+
+namespace {
 
 struct OwnedHandle {
     explicit OwnedHandle(HANDLE h) : handle(h) {}

@@ -7,6 +7,10 @@
 #include <iterator>
 #include <stdexcept>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 Bytes le32(std::uint32_t value) {
     return {std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16),
             std::uint8_t(value >> 24)};
@@ -66,6 +70,9 @@ std::wstring TempDir::file(const std::wstring& name) const {
 
 std::filesystem::path nativePath(const std::wstring& path) {
 #ifdef _WIN32
+    const bool drivePath = path.size() > 2 && path[1] == L':' && path[2] == L'\\';
+    if (path.size() >= MAX_PATH && drivePath)
+        return std::filesystem::path(L"\\\\?\\" + path);
     return std::filesystem::path(path);
 #else
     return std::filesystem::path(toUtf8(path));
@@ -90,6 +97,55 @@ Bytes readFile(const std::wstring& path) {
 bool fileExists(const std::wstring& path) {
     std::error_code ignored;
     return std::filesystem::exists(nativePath(path), ignored);
+}
+
+void setReadOnly(const std::wstring& path, bool readOnly) {
+#ifdef _WIN32
+    const std::wstring native = nativePath(path).wstring();
+    const DWORD attributes = GetFileAttributesW(native.c_str());
+    const DWORD changed = readOnly ? attributes | FILE_ATTRIBUTE_READONLY
+                                   : attributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !SetFileAttributesW(native.c_str(), changed))
+        throw std::runtime_error("cannot change the read-only attribute of " + toUtf8(path));
+#else
+    const auto writeBits = std::filesystem::perms::owner_write |
+                           std::filesystem::perms::group_write |
+                           std::filesystem::perms::others_write;
+    std::filesystem::permissions(nativePath(path), writeBits,
+                                 readOnly ? std::filesystem::perm_options::remove
+                                          : std::filesystem::perm_options::add);
+#endif
+}
+
+bool isReadOnly(const std::wstring& path) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(nativePath(path).wstring().c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+#else
+    return (std::filesystem::status(nativePath(path)).permissions() &
+            std::filesystem::perms::owner_write) == std::filesystem::perms::none;
+#endif
+}
+
+std::wstring pathOfLength(const TempDir& dir, std::size_t length, const std::wstring& extension,
+                          std::size_t nameLength) {
+    const std::wstring start = dir.file(L"");
+    const std::wstring folderStem = L"Ordner \u00c4.";
+    const std::wstring nameStem = L"Karte \u00c4 \u65e5\u672c ";
+    const std::wstring nameEnd = L".v1" + extension;
+    const std::size_t rest = length - start.size() - 1; // folder, separator, name
+    if (nameLength == 0)
+        nameLength = rest / 2;
+    const std::size_t folderLength = rest - nameLength;
+    if (length <= start.size() + 1 || folderLength < folderStem.size() + 1 ||
+        nameLength < nameStem.size() + nameEnd.size() + 1)
+        throw std::runtime_error("path length out of reach");
+    const std::wstring folder =
+        start + folderStem + std::wstring(folderLength - folderStem.size(), L'd');
+    std::filesystem::create_directories(nativePath(folder));
+    const std::wstring name =
+        nameStem + std::wstring(nameLength - nameStem.size() - nameEnd.size(), L'x') + nameEnd;
+    return folder + SEPARATOR + name;
 }
 
 Bytes targaImage(int width, int height) {

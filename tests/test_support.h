@@ -6,6 +6,16 @@
 #include <string>
 #include <vector>
 
+// Tests that cannot run under AddressSanitizer (they cap the address space, which its
+// shadow memory needs) check this. g++ defines the first macro, clang has the feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 using Bytes = std::vector<std::uint8_t>;
 
 // Byte-stream builders, so that a test shows the bytes it means.
@@ -34,11 +44,28 @@ private:
 };
 
 // Paths as the code under test takes them: wide strings, UTF-8 on disk under Linux
-// whatever the C locale is.
+// whatever the C locale is. On Windows a path of MAX_PATH characters or more gets the
+// extended-length prefix, so that the helpers reach it too.
 std::filesystem::path nativePath(const std::wstring& path);
 void writeFile(const std::wstring& path, const Bytes& content);
 Bytes readFile(const std::wstring& path);
 bool fileExists(const std::wstring& path);
+void setReadOnly(const std::wstring& path, bool readOnly);
+bool isReadOnly(const std::wstring& path);
+
+// The platform's folder separator, for paths built by hand.
+#ifdef _WIN32
+constexpr const wchar_t* SEPARATOR = L"\\";
+#else
+constexpr const wchar_t* SEPARATOR = L"/";
+#endif
+
+// A path of exactly `length` characters inside `dir` that ends in `extension`: a folder
+// (created) and a file name of `nameLength` characters, or of about half the rest when
+// it is 0. Both have spaces, several dots and letters outside ASCII. Calls with the
+// same lengths name the same folder.
+std::wstring pathOfLength(const TempDir& dir, std::size_t length, const std::wstring& extension,
+                          std::size_t nameLength = 0);
 
 // A complete, valid uncompressed 24-bit Targa image with the version 2 footer.
 Bytes targaImage(int width, int height);

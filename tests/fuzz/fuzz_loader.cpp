@@ -1,0 +1,95 @@
+// Arbitrary bytes as a map file. Either the tree loads, and writing it gives back the
+// input (every empty container as an empty data chunk) which loads to the same tree,
+// or loading fails with ReadException alone. The real PhysicalFile reads and writes.
+#include "chunk_node.h"
+#include "file.h"
+#include "fuzz_support.h"
+#include "reference_parse.h"
+#include "wexception.h"
+
+#include <algorithm>
+#include <exception>
+#include <memory>
+
+namespace {
+
+// Equal as a rewrite keeps them: an empty container counts as an empty data chunk.
+bool sameTree(const ChunkNode& a, const ChunkNode& b) {
+    const bool aEmpty = a.isContainer() && a.children.empty();
+    const bool bEmpty = b.isContainer() && b.children.empty();
+    if ((aEmpty || (!a.isContainer() && a.size == 0)) &&
+        (bEmpty || (!b.isContainer() && b.size == 0)))
+        return true;
+    if (a.isContainer() != b.isContainer())
+        return false;
+    if (!a.isContainer())
+        return a.size == b.size && std::equal(a.data.get(), a.data.get() + a.size, b.data.get());
+    if (a.children.size() != b.children.size())
+        return false;
+    auto other = b.children.begin();
+    for (const auto& entry : a.children) {
+        if (entry.type != other->type || !sameTree(*entry.child, *other->child))
+            return false;
+        ++other;
+    }
+    return true;
+}
+
+std::size_t dataBytes(const ChunkNode& node) {
+    std::size_t total = node.isContainer() ? 0 : node.size;
+    for (const auto& entry : node.children)
+        total += dataBytes(*entry.child);
+    return total;
+}
+
+std::unique_ptr<ChunkNode> load(const std::wstring& path) {
+    PhysicalFile file(OPEN_READ, path);
+    return loadChunkTree(file);
+}
+
+Bytes write(const ChunkNode& root, const std::wstring& path) {
+    {
+        PhysicalFile file(OPEN_WRITE, path);
+        writeChunkTree(root, file);
+    }
+    return readBytes(path);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const ScratchFolder scratch;
+    static const std::wstring input = scratch.file(L"input.ted");
+    static const std::wstring output = scratch.file(L"output.ted");
+    writeBytes(input, data, size);
+    const ReferenceParse expected = parseReference(data, size);
+
+    std::unique_ptr<ChunkNode> tree;
+    try {
+        tree = load(input);
+    } catch (const ReadException& e) {
+        if (expected.wellFormed)
+            fail("a well-formed stream was refused");
+        if (e.message != L"Unable to read file")
+            fail("wrong message: " + narrow(e.message));
+        return 0;
+    } catch (const wexception& e) {
+        fail("loading threw something other than ReadException: " + narrow(e.message));
+    } catch (const std::exception& e) {
+        fail(std::string("loading threw a standard exception: ") + e.what());
+    }
+    if (!expected.wellFormed)
+        fail("a malformed stream was loaded");
+    if (dataBytes(*tree) > size)
+        fail("the tree holds more data than the file");
+
+    const Bytes written = write(*tree, output);
+    if (written != expected.normalized)
+        fail("the rewritten stream differs from the input");
+    const std::unique_ptr<ChunkNode> again = load(output);
+    if (!sameTree(*tree, *again))
+        fail("the rewritten stream loads to a different tree");
+    if (write(*again, output) != written)
+        fail("a second rewrite changed the stream");
+    return 0;
+}
