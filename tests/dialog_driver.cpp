@@ -3,80 +3,14 @@
 #include "run_program.h"
 
 #include <chrono>
+#include <commctrl.h>
+#include <cstdlib>
 #include <stdexcept>
 #include <thread>
 
-bool waitUntil(const std::function<bool()>& condition, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
-
-std::wstring textOf(HWND window) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
-        return L"<no answer>";
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                        SMTO_ABORTIFHUNG, 5000, &copied);
-    text.resize(copied);
-    return text;
-}
-
-void setText(HWND window, const std::wstring& text) {
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                        SMTO_ABORTIFHUNG, 5000, &ignored);
-}
-
-std::wstring classOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
-void click(HWND button) {
-    PostMessageW(button, BM_CLICK, 0, 0);
-}
-
-void press(HWND window, WPARAM key) {
-    PostMessageW(window, WM_KEYDOWN, key, 1);
-    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
-}
-
-HWND findDescendant(HWND parent, const wchar_t* className) {
-    struct Search {
-        const wchar_t* className;
-        HWND found;
-    } search{className, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (classOf(window) == s->className) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::wstring field(HWND dialog) {
-    return textOf(GetDlgItem(dialog, IDC_MAP_PATH));
-}
-
-bool buttonEnabled(HWND dialog) {
-    return IsWindowEnabled(GetDlgItem(dialog, IDC_EXTRACT));
-}
-
 namespace {
+
+constexpr int NAME_BOX = 0x47C; // the choosers' file name box (cmb13)
 
 // The program under test, as a full Windows path.
 std::wstring programPath() {
@@ -88,6 +22,60 @@ std::wstring programPath() {
 
 } // namespace
 
+bool waitUntil(const std::function<bool()>& condition, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+bool germanExpected() {
+    const char* expected = std::getenv("EXPECTED_LANGUAGE");
+    return expected && std::string(expected) == "de";
+}
+
+std::wstring textOf(HWND window) {
+    wchar_t text[1024] = {};
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                             SMTO_ABORTIFHUNG, 5000, &copied))
+        return L"<no answer>";
+    return text;
+}
+
+void click(HWND button) {
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+void press(HWND window, WPARAM key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+}
+
+std::wstring field(HWND dialog) {
+    return textOf(GetDlgItem(dialog, IDC_MAP_PATH));
+}
+
+bool buttonEnabled(HWND dialog) {
+    return IsWindowEnabled(GetDlgItem(dialog, IDC_EXTRACT));
+}
+
+// Wine's choosers keep the name box as an edit inside a ComboBoxEx (cmb13).
+HWND nameBox(HWND chooser) {
+    return reinterpret_cast<HWND>(
+        SendMessageW(GetDlgItem(chooser, NAME_BOX), CBEM_GETEDITCONTROL, 0, 0));
+}
+
+void chooseName(HWND chooser, const std::wstring& name) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(nameBox(chooser), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()),
+                        SMTO_ABORTIFHUNG, 5000, &ignored);
+    click(GetDlgItem(chooser, IDOK));
+}
+
 Tool::Tool(const std::vector<std::wstring>& arguments, const std::wstring& folder) {
     std::wstring commandLine = L"\"" + programPath() + L"\"";
     for (const std::wstring& argument : arguments)
@@ -98,7 +86,7 @@ Tool::Tool(const std::vector<std::wstring>& arguments, const std::wstring& folde
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &info))
         throw std::runtime_error("cannot start the tool");
-    process = Handle(info.hProcess);
+    process.reset(info.hProcess);
     CloseHandle(info.hThread);
     id = info.dwProcessId;
 }
@@ -143,11 +131,8 @@ HWND Tool::waitForWindow(const std::function<bool(HWND)>& matches) const {
 }
 
 HWND Tool::mainDialog() const {
-    return waitForWindow([](HWND w) {
-        wchar_t caption[32] = {};
-        GetWindowTextW(w, caption, 32);
-        return classOf(w) == L"#32770" && std::wstring(caption) == L"Brenwick";
-    });
+    return waitForWindow(
+        [](HWND w) { return textOf(w) == L"Brenwick" && GetDlgItem(w, IDC_MAP_PATH) != nullptr; });
 }
 
 HWND Tool::chooser(HWND dialog) const {
@@ -161,13 +146,6 @@ HWND Tool::messageBox(HWND owner) const {
         return GetDlgItem(w, MESSAGE_TEXT) != nullptr &&
                (!owner || GetWindow(w, GW_OWNER) == owner);
     });
-}
-
-bool Tool::hasWindow(HWND window) const {
-    for (HWND w : windows())
-        if (w == window)
-            return true;
-    return false;
 }
 
 long Tool::exitCode() const {
