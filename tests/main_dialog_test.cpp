@@ -187,18 +187,6 @@ TEST_F(MainDialogTest, ExtractOffersTheBareNameAndReportsAFailure) {
     EXPECT_FALSE(fileExists(dir.file(L"picture.tga")));
 }
 
-TEST_F(MainDialogTest, OkAndCancelEndTheDialog) {
-    for (int id : {IDOK, IDCANCEL}) {
-        open(nullptr);
-        click(4711);
-        click(IDC_MAP_PATH);
-        EXPECT_FALSE(ended()) << "other commands do not end it";
-        click(id);
-        EXPECT_TRUE(ended()) << id;
-    }
-    EXPECT_TRUE(shown.empty());
-}
-
 // A standard exception is shown with its narrow text, a wexception with its message.
 TEST_F(MainDialogTest, FailureInAHandlerIsReportedAndEndsTheDialog) {
     writeFile(map, {});
