@@ -36,21 +36,31 @@ struct ShownChooser {
 
 class FileChoosersTest : public ::testing::Test {
 protected:
-    // Each chooser answers with the next of `outcomes` (a cancel when there is none) and
-    // names `chosenName` when it was chosen.
+    // The n-th chooser answers with outcomes[n] (chosen when there is none), names
+    // `chosenName` when chosen, and moves the current folder as the platform's may.
     void SetUp() override {
+        std::filesystem::current_path(start.path());
         setChooserRunner([this](OPENFILENAMEW& record, ChooserKind kind) {
             shown.push_back({kind, record, filterList(record.lpstrFilter), record.lpstrFile});
+            std::filesystem::current_path(elsewhere.path());
             const ChooserOutcome outcome = shown.size() <= outcomes.size()
                                                ? outcomes[shown.size() - 1]
-                                               : ChooserOutcome{FALSE, 0};
+                                               : ChooserOutcome{TRUE, 0};
             if (outcome.chosen)
                 lstrcpynW(record.lpstrFile, chosenName.c_str(), static_cast<int>(record.nMaxFile));
             return outcome;
         });
     }
-    void TearDown() override { setChooserRunner(nullptr); }
+    void TearDown() override {
+        setChooserRunner(nullptr);
+        std::filesystem::current_path(before);
+    }
+    bool currentFolderKept() const {
+        return std::filesystem::equivalent(std::filesystem::current_path(), start.path());
+    }
 
+    const std::filesystem::path before = std::filesystem::current_path();
+    const TempDir start, elsewhere;
     HWND owner = GetDesktopWindow();
     std::vector<ShownChooser> shown;
     std::vector<ChooserOutcome> outcomes;
@@ -58,8 +68,10 @@ protected:
 };
 
 TEST_F(FileChoosersTest, RecordsOfBothChoosers) {
-    chooseMapFile(owner);
-    chooseTargaFile(owner, L"alpha.v2");
+    EXPECT_EQ(chooseMapFile(owner), chosenName);
+    EXPECT_TRUE(currentFolderKept());
+    EXPECT_EQ(chooseTargaFile(owner, L"alpha.v2"), chosenName);
+    EXPECT_TRUE(currentFolderKept());
     const std::tuple<ChooserKind, std::wstring, std::wstring, DWORD, std::wstring> expected[] = {
         // hide read-only, path and file must exist
         {ChooserKind::Open, withNulls(L"Map Files (*.ted)|*.TED|All Files (*.*)|*.*|"), L"", 0x1804,
@@ -103,13 +115,13 @@ TEST_F(FileChoosersTest, InitialNameFitsOrIsRetriedEmptyOnceWhenRefused) {
         std::wstring result;
     };
     const Case cases[] = {
-        {L"alpha", {{TRUE, 0}}, {L"alpha"}, chosenName},
-        {longest, {}, {longest}, L""},
-        {longest + L"n", {}, {L""}, L""}, // a cut name would name another file
-        {L"maps\\", {refused, {TRUE, 0}}, {L"maps\\", L""}, chosenName},
+        {longest, {}, {longest}, chosenName},
+        {longest + L"n", {}, {L""}, chosenName}, // a cut name would name another file
+        {L"alpha", {{FALSE, 0}}, {L"alpha"}, L""},
+        {L"alpha", {{FALSE, FNERR_BUFFERTOOSMALL}}, {L"alpha"}, L""},
+        {L"maps\\", {refused}, {L"maps\\", L""}, chosenName},
         {L"maps\\", {refused, refused}, {L"maps\\", L""}, L""}, // once, not again and again
         {L"", {refused}, {L""}, L""},                           // an empty name is not the cause
-        {L"alpha", {{FALSE, FNERR_BUFFERTOOSMALL}}, {L"alpha"}, L""},
     };
     for (const Case& c : cases) {
         shown.clear();
@@ -120,21 +132,6 @@ TEST_F(FileChoosersTest, InitialNameFitsOrIsRetriedEmptyOnceWhenRefused) {
             names.push_back(s.initialName);
         EXPECT_EQ(names, c.namesShown);
     }
-}
-
-TEST_F(FileChoosersTest, CurrentFolderIsTheSameAfterwards) {
-    TempDir start, elsewhere;
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(start.path());
-    setChooserRunner([&](OPENFILENAMEW&, ChooserKind) {
-        std::filesystem::current_path(elsewhere.path());
-        return ChooserOutcome{TRUE, 0};
-    });
-    chooseMapFile(owner);
-    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), start.path()));
-    chooseTargaFile(owner, L"x");
-    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), start.path()));
-    std::filesystem::current_path(before);
 }
 
 } // namespace
