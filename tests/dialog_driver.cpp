@@ -2,25 +2,14 @@
 #include "resource.h"
 #include "run_program.h"
 
+#include <algorithm>
 #include <chrono>
 #include <commctrl.h>
 #include <cstdlib>
 #include <stdexcept>
 #include <thread>
 
-namespace {
-
 constexpr int NAME_BOX = 0x47C; // the choosers' file name box (cmb13)
-
-// The program under test, as a full Windows path.
-std::wstring programPath() {
-    wchar_t given[MAX_PATH] = {}, full[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"PREVIEW_EXTRACTOR", given, MAX_PATH);
-    GetFullPathNameW(given, MAX_PATH, full, nullptr);
-    return full;
-}
-
-} // namespace
 
 bool waitUntil(const std::function<bool()>& condition, double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -77,7 +66,10 @@ void chooseName(HWND chooser, const std::wstring& name) {
 }
 
 Tool::Tool(const std::vector<std::wstring>& arguments, const std::wstring& folder) {
-    std::wstring commandLine = L"\"" + programPath() + L"\"";
+    wchar_t given[MAX_PATH] = {}, program[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"PREVIEW_EXTRACTOR", given, MAX_PATH);
+    GetFullPathNameW(given, MAX_PATH, program, nullptr);
+    std::wstring commandLine = quoted(program);
     for (const std::wstring& argument : arguments)
         commandLine += L" " + quoted(argument);
     STARTUPINFOW startup{};
@@ -99,33 +91,27 @@ Tool::~Tool() {
 }
 
 std::vector<HWND> Tool::windows() const {
-    struct Search {
-        DWORD id;
-        std::vector<HWND> found;
-    } search{id, {}};
+    std::pair<DWORD, std::vector<HWND>> search{id, {}};
     EnumWindows(
         [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
+            auto* s = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(data);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (owner == s->id && IsWindowVisible(window))
-                s->found.push_back(window);
+            if (owner == s->first && IsWindowVisible(window))
+                s->second.push_back(window);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return search.second;
 }
 
 HWND Tool::waitForWindow(const std::function<bool(HWND)>& matches) const {
     HWND found = nullptr;
     waitUntil([&] {
-        for (HWND window : windows()) {
-            if (matches(window)) {
-                found = window;
-                return true;
-            }
-        }
-        return false;
+        const std::vector<HWND> all = windows();
+        const auto match = std::find_if(all.begin(), all.end(), matches);
+        found = match == all.end() ? nullptr : *match;
+        return found != nullptr;
     });
     return found;
 }
