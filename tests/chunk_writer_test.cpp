@@ -76,40 +76,16 @@ TEST_F(ChunkWriterTest, EndWithoutOpenChunkThrows) {
     EXPECT_THROW(w.endChunk(), WriteException);
 }
 
-// A file that takes only `budget` more bytes, to see short header writes reported.
-class FullFile : public File {
-public:
-    explicit FullFile(std::uint32_t budget) : left(budget) {}
-    bool isAtEnd() override { return pos == content.size(); }
-    std::uint32_t size() override { return static_cast<std::uint32_t>(content.size()); }
-    void seek(std::uint32_t p) override { pos = p < size() ? p : size(); }
-    std::uint32_t tell() override { return pos; }
-    std::uint32_t read(void*, std::uint32_t) override { return 0; }
-    std::uint32_t write(const void* buffer, std::uint32_t count) override {
-        const std::uint32_t n = count < left ? count : left;
-        left -= n;
-        const auto* b = static_cast<const std::uint8_t*>(buffer);
-        for (std::uint32_t i = 0; i < n; ++i, ++pos) {
-            if (pos < content.size())
-                content[pos] = b[i];
-            else
-                content.push_back(b[i]);
-        }
-        return n;
-    }
-    Bytes content;
-    std::uint32_t left;
-    std::uint32_t pos = 0;
-};
-
-TEST(ChunkWriterFailureTest, ShortPlaceholderWriteThrows) {
-    FullFile full(4);
+TEST_F(ChunkWriterTest, ShortPlaceholderWriteThrows) {
+    open();
+    FillingFile full(*file, 4);
     ChunkWriter w(full);
     EXPECT_THROW(w.beginChunk(1), WriteException);
 }
 
-TEST(ChunkWriterFailureTest, ShortHeaderPatchThrows) {
-    FullFile full(8 + 3 + 5);
+TEST_F(ChunkWriterTest, ShortHeaderPatchThrows) {
+    open();
+    FillingFile full(*file, 8 + 3 + 5);
     ChunkWriter w(full);
     w.beginChunk(1);
     EXPECT_EQ(w.file.write("abc", 3), 3u);

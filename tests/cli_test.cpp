@@ -26,17 +26,6 @@ protected:
     SampleMap sample = sampleMap();
 };
 
-TEST_F(TedchunkTest, ExtractWritesThePreviewBesideTheMap) {
-    const std::wstring map = placeMap(L"alpha.v2.ted", sample.bytes());
-    const ProgramRun run = tedchunk({L"extract", map});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out,
-              map + L": preview saved to " + path(L"alpha.v2.tga") + L", removed from the map\n");
-    EXPECT_EQ(run.err, L"");
-    EXPECT_EQ(readFile(path(L"alpha.v2.tga")), sample.preview);
-    EXPECT_EQ(readFile(map), sample.withoutPreview());
-}
-
 TEST_F(TedchunkTest, KeepLeavesTheMapAlone) {
     const std::wstring map = placeMap(L"Karte \u00c4 \u65e5\u672c.ted", sample.bytes());
     const std::wstring out = path(L"bild.tga");
@@ -105,14 +94,6 @@ TEST_F(TedchunkTest, TwoMapsOfOneBatchNeverShareATargaFile) {
         EXPECT_EQ(readFile(path(L"alpha.tga")), sample.preview);
         EXPECT_NE(run.err.find(second + L": "), std::wstring::npos) << run.err;
     }
-}
-
-TEST_F(TedchunkTest, PreviewFileThatIsTheMapIsRefused) {
-    const std::wstring map = placeMap(L"alpha.ted", sample.bytes());
-    const ProgramRun run = tedchunk({L"extract", L"--force", L"-o", map, map});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, L"The preview file must not be the map file itself.\n");
-    EXPECT_EQ(readFile(map), sample.bytes());
 }
 
 TEST_F(TedchunkTest, ListShowsTheTree) {

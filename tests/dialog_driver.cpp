@@ -2,9 +2,14 @@
 #include "resource.h"
 #include "run_program.h"
 
+#include <algorithm>
 #include <chrono>
+#include <commctrl.h>
+#include <cstdlib>
 #include <stdexcept>
 #include <thread>
+
+constexpr int NAME_BOX = 0x47C; // the choosers' file name box (cmb13)
 
 bool waitUntil(const std::function<bool()>& condition, double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -16,28 +21,18 @@ bool waitUntil(const std::function<bool()>& condition, double seconds) {
     return true;
 }
 
+bool germanExpected() {
+    const char* expected = std::getenv("EXPECTED_LANGUAGE");
+    return expected && std::string(expected) == "de";
+}
+
 std::wstring textOf(HWND window) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
-        return L"<no answer>";
-    std::wstring text(length + 1, L'\0');
+    wchar_t text[1024] = {};
     DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                        SMTO_ABORTIFHUNG, 5000, &copied);
-    text.resize(copied);
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                             SMTO_ABORTIFHUNG, 5000, &copied))
+        return L"<no answer>";
     return text;
-}
-
-void setText(HWND window, const std::wstring& text) {
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                        SMTO_ABORTIFHUNG, 5000, &ignored);
-}
-
-std::wstring classOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
 }
 
 void click(HWND button) {
@@ -49,25 +44,6 @@ void press(HWND window, WPARAM key) {
     PostMessageW(window, WM_KEYUP, key, 0xC0000001);
 }
 
-HWND findDescendant(HWND parent, const wchar_t* className) {
-    struct Search {
-        const wchar_t* className;
-        HWND found;
-    } search{className, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (classOf(window) == s->className) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 std::wstring field(HWND dialog) {
     return textOf(GetDlgItem(dialog, IDC_MAP_PATH));
 }
@@ -76,20 +52,24 @@ bool buttonEnabled(HWND dialog) {
     return IsWindowEnabled(GetDlgItem(dialog, IDC_EXTRACT));
 }
 
-namespace {
-
-// The program under test, as a full Windows path.
-std::wstring programPath() {
-    wchar_t given[MAX_PATH] = {}, full[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"PREVIEW_EXTRACTOR", given, MAX_PATH);
-    GetFullPathNameW(given, MAX_PATH, full, nullptr);
-    return full;
+// Wine's choosers keep the name box as an edit inside a ComboBoxEx (cmb13).
+HWND nameBox(HWND chooser) {
+    return reinterpret_cast<HWND>(
+        SendMessageW(GetDlgItem(chooser, NAME_BOX), CBEM_GETEDITCONTROL, 0, 0));
 }
 
-} // namespace
+void chooseName(HWND chooser, const std::wstring& name) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(nameBox(chooser), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()),
+                        SMTO_ABORTIFHUNG, 5000, &ignored);
+    click(GetDlgItem(chooser, IDOK));
+}
 
 Tool::Tool(const std::vector<std::wstring>& arguments, const std::wstring& folder) {
-    std::wstring commandLine = L"\"" + programPath() + L"\"";
+    wchar_t given[MAX_PATH] = {}, program[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"PREVIEW_EXTRACTOR", given, MAX_PATH);
+    GetFullPathNameW(given, MAX_PATH, program, nullptr);
+    std::wstring commandLine = quoted(program);
     for (const std::wstring& argument : arguments)
         commandLine += L" " + quoted(argument);
     STARTUPINFOW startup{};
@@ -98,7 +78,7 @@ Tool::Tool(const std::vector<std::wstring>& arguments, const std::wstring& folde
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &info))
         throw std::runtime_error("cannot start the tool");
-    process = Handle(info.hProcess);
+    process.reset(info.hProcess);
     CloseHandle(info.hThread);
     id = info.dwProcessId;
 }
@@ -111,43 +91,34 @@ Tool::~Tool() {
 }
 
 std::vector<HWND> Tool::windows() const {
-    struct Search {
-        DWORD id;
-        std::vector<HWND> found;
-    } search{id, {}};
+    std::pair<DWORD, std::vector<HWND>> search{id, {}};
     EnumWindows(
         [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
+            auto* s = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(data);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (owner == s->id && IsWindowVisible(window))
-                s->found.push_back(window);
+            if (owner == s->first && IsWindowVisible(window))
+                s->second.push_back(window);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return search.second;
 }
 
 HWND Tool::waitForWindow(const std::function<bool(HWND)>& matches) const {
     HWND found = nullptr;
     waitUntil([&] {
-        for (HWND window : windows()) {
-            if (matches(window)) {
-                found = window;
-                return true;
-            }
-        }
-        return false;
+        const std::vector<HWND> all = windows();
+        const auto match = std::find_if(all.begin(), all.end(), matches);
+        found = match == all.end() ? nullptr : *match;
+        return found != nullptr;
     });
     return found;
 }
 
 HWND Tool::mainDialog() const {
-    return waitForWindow([](HWND w) {
-        wchar_t caption[32] = {};
-        GetWindowTextW(w, caption, 32);
-        return classOf(w) == L"#32770" && std::wstring(caption) == L"Brenwick";
-    });
+    return waitForWindow(
+        [](HWND w) { return textOf(w) == L"Brenwick" && GetDlgItem(w, IDC_MAP_PATH) != nullptr; });
 }
 
 HWND Tool::chooser(HWND dialog) const {
@@ -161,13 +132,6 @@ HWND Tool::messageBox(HWND owner) const {
         return GetDlgItem(w, MESSAGE_TEXT) != nullptr &&
                (!owner || GetWindow(w, GW_OWNER) == owner);
     });
-}
-
-bool Tool::hasWindow(HWND window) const {
-    for (HWND w : windows())
-        if (w == window)
-            return true;
-    return false;
 }
 
 long Tool::exitCode() const {

@@ -5,75 +5,53 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-constexpr int NAME_BOX = 0x47C; // the save and open choosers' file name box
-constexpr int MESSAGE_TEXT = 0xFFFF;
+constexpr int MESSAGE_TEXT = 0xFFFF; // the static holding a message box's text
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
 
 // Polls `condition` until it holds or `seconds` have passed.
 bool waitUntil(const std::function<bool()>& condition, double seconds = 20);
+// True when the test runs for a German user (EXPECTED_LANGUAGE=de).
+bool germanExpected();
 
-class Handle {
-public:
-    explicit Handle(HANDLE handle = nullptr) : handle(handle) {}
-    ~Handle() {
-        if (handle)
-            CloseHandle(handle);
-    }
-    Handle(Handle&& other) noexcept : handle(other.handle) { other.handle = nullptr; }
-    Handle& operator=(Handle&& other) noexcept {
-        std::swap(handle, other.handle);
-        return *this;
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle; }
-
-private:
-    HANDLE handle;
-};
-
-// The text of a window of another process (its control text, not only its caption).
+// A control's text in another process; a click or a key posted to it, since either may
+// open a modal window there.
 std::wstring textOf(HWND window);
-void setText(HWND window, const std::wstring& text);
-std::wstring classOf(HWND window);
-// Clicks a button the way the button itself handles a click; posted, because the click
-// may open a modal window in the other process.
 void click(HWND button);
-// A key pressed and released while `window` has the keyboard.
 void press(HWND window, WPARAM key);
-// The first descendant of `parent` of window class `className`.
-HWND findDescendant(HWND parent, const wchar_t* className);
 
 // The main dialog's path field and whether its extract button is enabled.
 std::wstring field(HWND dialog);
 bool buttonEnabled(HWND dialog);
+// A file chooser's name box, and a name typed there and confirmed.
+HWND nameBox(HWND chooser);
+void chooseName(HWND chooser, const std::wstring& name);
 
 // A running PreviewExtractor.exe (the one the variable PREVIEW_EXTRACTOR names), started
-// in `folder`; ended by force if a test leaves it running.
+// in `folder`; ended by force if a test leaves it running. The window queries wait up to
+// 20 seconds for a visible window of the process and give null if none comes.
 class Tool {
 public:
     Tool(const std::vector<std::wstring>& arguments, const std::wstring& folder);
     ~Tool();
-    Tool(const Tool&) = delete;
-    Tool& operator=(const Tool&) = delete;
 
-    // The visible top-level windows of the process.
-    std::vector<HWND> windows() const;
-    // The first visible window of the process for which `matches` holds, waiting for it.
-    HWND waitForWindow(const std::function<bool(HWND)>& matches) const;
+    std::vector<HWND> windows() const; // visible, top-level
     HWND mainDialog() const;
-    // A file chooser owned by the main dialog.
-    HWND chooser(HWND dialog) const;
-    // A message box; with an owner, only one that `owner` owns.
-    HWND messageBox(HWND owner = nullptr) const;
-    bool hasWindow(HWND window) const;
+    HWND chooser(HWND dialog) const;             // owned by the main dialog
+    HWND messageBox(HWND owner = nullptr) const; // with an owner, only one it owns
     // The exit code once the process has ended; -1 if it did not end in time.
     long exitCode() const;
 
 private:
+    HWND waitForWindow(const std::function<bool(HWND)>& matches) const;
+
     Handle process;
     DWORD id = 0;
 };

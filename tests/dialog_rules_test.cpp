@@ -7,49 +7,35 @@
 
 namespace {
 
-TEST(BareFileNameTest, DropsFolderAndLastExtension) {
-    EXPECT_EQ(bareFileName(L"C:\\maps\\alpha.v2.ted"), L"alpha.v2");
-    EXPECT_EQ(bareFileName(L"C:\\maps.old\\alpha.ted"), L"alpha");
-    EXPECT_EQ(bareFileName(L"C:/maps/alpha.ted"), L"alpha");
-    EXPECT_EQ(bareFileName(L"C:alpha.ted"), L"alpha");
-    EXPECT_EQ(bareFileName(L"alpha.ted"), L"alpha");
+TEST(DialogRulesTest, BareFileNameDropsFolderAndLastExtension) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"C:\\maps\\alpha.v2.ted", L"alpha.v2"},
+        {L"C:\\maps.old\\alpha.ted", L"alpha"},
+        {L"C:/maps/alpha.ted", L"alpha"},
+        {L"alpha.ted", L"alpha"},
+        {L"C:\\maps\\alpha", L"alpha"},
+        {L"C:\\maps\\alpha.b c", L"alpha.b c"},
+        {L"C:\\maps\\.ted", L""},
+        {L"C:\\games\\maps\\", L"maps\\"},
+    };
+    for (const auto& [path, expected] : cases)
+        EXPECT_EQ(bareFileName(path), expected) << path;
 }
 
-TEST(BareFileNameTest, NamesWithoutAUsableExtensionAreOfferedWhole) {
-    EXPECT_EQ(bareFileName(L"C:\\maps\\alpha"), L"alpha");
-    EXPECT_EQ(bareFileName(L"C:\\maps\\alpha.b c"), L"alpha.b c") << "dot followed by a space";
-    EXPECT_EQ(bareFileName(L"C:\\maps\\al.pha.b c"), L"al.pha.b c");
-}
-
-TEST(BareFileNameTest, LeadingDotGivesAnEmptyName) {
-    EXPECT_EQ(bareFileName(L"C:\\maps\\.ted"), L"");
-    EXPECT_EQ(bareFileName(L".ted"), L"");
-}
-
-TEST(BareFileNameTest, TrailingSeparatorKeepsTheFolderName) {
-    EXPECT_EQ(bareFileName(L"C:\\games\\maps\\"), L"maps\\");
-    EXPECT_EQ(bareFileName(L""), L"");
-}
-
-TEST(CanExtractTest, OnlyAnExistingFile) {
-    TempDir dir;
-    const std::wstring map = dir.file(L"alpha.ted");
-    writeFile(map, {});
-    EXPECT_TRUE(canExtract(map));
-    EXPECT_FALSE(canExtract(dir.file(L"missing.ted")));
-    EXPECT_FALSE(canExtract(dir.path().wstring())) << "a folder";
-    EXPECT_FALSE(canExtract(dir.path().wstring() + L"\\"));
-    EXPECT_FALSE(canExtract(L""));
-}
-
-TEST(CanExtractTest, RelativePathIsTakenAgainstTheCurrentFolder) {
-    TempDir dir;
+TEST(DialogRulesTest, CanExtractOnlyAnExistingFile) {
+    const TempDir dir;
+    const std::wstring folder = dir.path().wstring();
     writeFile(dir.file(L"alpha.ted"), {});
+    const std::pair<std::wstring, bool> cases[] = {
+        {dir.file(L"alpha.ted"), true}, {L"alpha.ted", true}, {L".\\alpha.ted", true},
+        {dir.file(L"beta.ted"), false}, {L"beta.ted", false}, {folder, false},
+        {folder + L"\\", false},        {L".", false},        {L"", false},
+    };
+    // Relative paths are taken against the current folder.
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
-    EXPECT_TRUE(canExtract(L"alpha.ted"));
-    EXPECT_TRUE(canExtract(L".\\alpha.ted"));
-    EXPECT_FALSE(canExtract(L"beta.ted"));
+    for (const auto& [path, expected] : cases)
+        EXPECT_EQ(canExtract(path), expected) << path;
     std::filesystem::current_path(before);
 }
 

@@ -1,11 +1,8 @@
 #!/bin/sh
-# The download as a user gets it: dist_test.sh ZIP DIST_TESTS.EXE [ARGUMENTS...]
-# Unpacks the zip into an empty folder, checks what it holds and which DLLs its programs
-# import, then runs the Windows test program that starts them from there under Wine, on
-# a virtual display.
+# dist_test.sh ZIP DIST_TESTS.EXE [ARGUMENTS...]: unpacks the download alone, checks its
+# files, imports and build paths, then runs the test program that starts its programs.
 set -eu
-zip=$1
-shift
+zip=$1 && shift
 here=$(cd "$(dirname "$0")/.." && pwd)
 
 fail() {
@@ -14,10 +11,8 @@ fail() {
 }
 
 [ -f "$zip" ] || fail "$zip is missing; make dist writes it"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-folder=$work/download
-mkdir "$folder"
+folder=$(mktemp -d)
+trap 'rm -rf "$folder"' EXIT
 unzip -q "$zip" -d "$folder"
 
 files=$(cd "$folder" && LC_ALL=C ls -A | tr '\n' ' ')
@@ -26,21 +21,16 @@ files=$(cd "$folder" && LC_ALL=C ls -A | tr '\n' ' ')
 
 # The DLLs of every Windows installation; the C++ and threading runtimes of mingw-w64 are
 # linked in, not imported.
-present="advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll
-  ole32.dll oleaut32.dll shell32.dll shlwapi.dll user32.dll"
+present="advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll
+  oleaut32.dll shell32.dll shlwapi.dll user32.dll"
 for program in PreviewExtractor.exe tedchunk.exe; do
-    imports=$(x86_64-w64-mingw32-objdump -p "$folder/$program" | sed -n 's/^[[:space:]]*DLL Name: //p')
+    imports=$(x86_64-w64-mingw32-objdump -p "$folder/$program" |
+        sed -n 's/^[[:space:]]*DLL Name: //p' | tr '[:upper:]' '[:lower:]')
     [ -n "$imports" ] || fail "$program: no imports found"
-    for dll in $imports; do
-        lower=$(printf '%s' "$dll" | tr '[:upper:]' '[:lower:]')
-        # shellcheck disable=SC2086 # one name a line
-        printf '%s\n' $present | grep -q -x -F "$lower" ||
-            fail "$program imports $dll, which a bare Windows lacks"
-    done
-    # No trace of the machine that built it.
-    if grep -q -a -F "$here" "$folder/$program"; then
-        fail "$program contains the build path $here"
-    fi
+    # shellcheck disable=SC2086 # one name a line
+    lacking=$(echo "$imports" | grep -v -x -F "$(printf '%s\n' $present)" || true)
+    [ -z "$lacking" ] || fail "$program imports $lacking, which a bare Windows lacks"
+    ! grep -q -a -F "$here" "$folder/$program" || fail "$program contains the build path $here"
 done
 
 # Wine sees the root folder as drive Z:.

@@ -7,6 +7,7 @@
 #include <cderr.h>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -35,141 +36,102 @@ struct ShownChooser {
 
 class FileChoosersTest : public ::testing::Test {
 protected:
+    // The n-th chooser answers with outcomes[n] (chosen when there is none), names
+    // `chosenName` when chosen, and moves the current folder as the platform's may.
     void SetUp() override {
+        std::filesystem::current_path(start.path());
         setChooserRunner([this](OPENFILENAMEW& record, ChooserKind kind) {
             shown.push_back({kind, record, filterList(record.lpstrFilter), record.lpstrFile});
-            ChooserOutcome outcome{FALSE, 0};
-            if (!outcomes.empty()) {
-                outcome = outcomes.front();
-                outcomes.erase(outcomes.begin());
-            }
+            std::filesystem::current_path(elsewhere.path());
+            const ChooserOutcome outcome = shown.size() <= outcomes.size()
+                                               ? outcomes[shown.size() - 1]
+                                               : ChooserOutcome{TRUE, 0};
             if (outcome.chosen)
                 lstrcpynW(record.lpstrFile, chosenName.c_str(), static_cast<int>(record.nMaxFile));
             return outcome;
         });
     }
-    void TearDown() override { setChooserRunner(nullptr); }
-
-    static void expectUnnamedMembersEmpty(const OPENFILENAMEW& r) {
-        EXPECT_EQ(r.hInstance, nullptr);
-        EXPECT_EQ(r.lpstrCustomFilter, nullptr);
-        EXPECT_EQ(r.nMaxCustFilter, 0u);
-        EXPECT_EQ(r.lpstrFileTitle, nullptr);
-        EXPECT_EQ(r.nMaxFileTitle, 0u);
-        EXPECT_EQ(r.lpstrInitialDir, nullptr);
-        EXPECT_EQ(r.lpstrTitle, nullptr);
-        EXPECT_EQ(r.nFileOffset, 0);
-        EXPECT_EQ(r.nFileExtension, 0);
-        EXPECT_EQ(r.lCustData, 0);
-        EXPECT_EQ(r.lpfnHook, nullptr);
-        EXPECT_EQ(r.lpTemplateName, nullptr);
+    void TearDown() override {
+        setChooserRunner(nullptr);
+        std::filesystem::current_path(before);
+    }
+    bool currentFolderKept() const {
+        return std::filesystem::equivalent(std::filesystem::current_path(), start.path());
     }
 
+    const std::filesystem::path before = std::filesystem::current_path();
+    const TempDir start, elsewhere;
     HWND owner = GetDesktopWindow();
     std::vector<ShownChooser> shown;
     std::vector<ChooserOutcome> outcomes;
-    std::wstring chosenName = L"C:\\maps\\chosen.ted";
+    const std::wstring chosenName = L"C:\\out\\chosen.tga";
 };
 
-TEST_F(FileChoosersTest, RecordHasTheSizeOfItsShortFormForThisArchitecture) {
-    chooseMapFile(owner);
-    chooseTargaFile(owner, L"alpha");
+TEST_F(FileChoosersTest, RecordsOfBothChoosers) {
+    EXPECT_EQ(chooseMapFile(owner), chosenName);
+    EXPECT_TRUE(currentFolderKept());
+    EXPECT_EQ(chooseTargaFile(owner, L"alpha.v2"), chosenName);
+    EXPECT_TRUE(currentFolderKept());
+    const std::tuple<ChooserKind, std::wstring, std::wstring, DWORD, std::wstring> expected[] = {
+        // hide read-only, path and file must exist
+        {ChooserKind::Open, withNulls(L"Map Files (*.ted)|*.TED|All Files (*.*)|*.*|"), L"", 0x1804,
+         L"(none)"},
+        // overwrite prompt, path must exist
+        {ChooserKind::Save, withNulls(L"Targa Files (*.tga)|*.TGA|All Files (*.*)|*.*|"),
+         L"alpha.v2", 0x0802, L"tga"},
+    };
     ASSERT_EQ(shown.size(), 2u);
-    for (const ShownChooser& s : shown) {
-        EXPECT_EQ(s.record.lStructSize, OPENFILENAME_SIZE_VERSION_400W);
-#ifdef _WIN64
-        EXPECT_EQ(s.record.lStructSize, 136u);
-#else
-        EXPECT_EQ(s.record.lStructSize, 76u);
-#endif
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const auto& [kind, filters, initialName, flags, defaultExtension] = expected[i];
+        const OPENFILENAMEW& r = shown[i].record;
+        EXPECT_EQ(shown[i].kind, kind);
+        // The form without the three trailing members (OPENFILENAME_SIZE_VERSION_400W).
+        EXPECT_EQ(r.lStructSize, sizeof(void*) == 8 ? 136u : 76u);
+        EXPECT_EQ(r.hwndOwner, owner);
+        EXPECT_EQ(shown[i].filters, filters);
+        EXPECT_EQ(r.nFilterIndex, 0u);
+        EXPECT_EQ(shown[i].initialName, initialName);
+        EXPECT_EQ(r.nMaxFile, 260u);
+        EXPECT_EQ(r.Flags, flags);
+        EXPECT_EQ(r.lpstrDefExt ? r.lpstrDefExt : L"(none)", defaultExtension);
+        EXPECT_TRUE(!r.hInstance && !r.lpstrCustomFilter && !r.nMaxCustFilter &&
+                    !r.lpstrFileTitle && !r.nMaxFileTitle && !r.lpstrInitialDir && !r.lpstrTitle &&
+                    !r.nFileOffset && !r.nFileExtension && !r.lCustData && !r.lpfnHook &&
+                    !r.lpTemplateName)
+            << "the members not named stay empty";
     }
 }
 
-TEST_F(FileChoosersTest, MapChooserRecord) {
-    chooseMapFile(owner);
-    ASSERT_EQ(shown.size(), 1u);
-    const ShownChooser& s = shown[0];
-    EXPECT_EQ(s.kind, ChooserKind::Open);
-    EXPECT_EQ(s.record.hwndOwner, owner);
-    EXPECT_EQ(s.filters, withNulls(L"Map Files (*.ted)|*.TED|All Files (*.*)|*.*|"));
-    EXPECT_EQ(s.record.nFilterIndex, 0u);
-    EXPECT_EQ(s.initialName, L"");
-    EXPECT_EQ(s.record.nMaxFile, 260u);
-    EXPECT_EQ(s.record.Flags, 0x1804u); // hide read-only, path and file must exist
-    EXPECT_EQ(s.record.lpstrDefExt, nullptr);
-    expectUnnamedMembersEmpty(s.record);
-}
-
-TEST_F(FileChoosersTest, TargaChooserRecord) {
-    chooseTargaFile(owner, L"alpha.v2");
-    ASSERT_EQ(shown.size(), 1u);
-    const ShownChooser& s = shown[0];
-    EXPECT_EQ(s.kind, ChooserKind::Save);
-    EXPECT_EQ(s.record.hwndOwner, owner);
-    EXPECT_EQ(s.filters, withNulls(L"Targa Files (*.tga)|*.TGA|All Files (*.*)|*.*|"));
-    EXPECT_EQ(s.record.nFilterIndex, 0u);
-    EXPECT_EQ(s.initialName, L"alpha.v2");
-    EXPECT_EQ(s.record.nMaxFile, 260u);
-    EXPECT_EQ(s.record.Flags, 0x0802u); // overwrite prompt, path must exist
-    EXPECT_EQ(std::wstring(s.record.lpstrDefExt), L"tga");
-    expectUnnamedMembersEmpty(s.record);
-}
-
-TEST_F(FileChoosersTest, InitialNameIsOfferedOnlyWhenItFits) {
+// Each case: the initial name, what the save chooser answers, the names it was shown
+// with, and the result.
+TEST_F(FileChoosersTest, InitialNameFitsOrIsRetriedEmptyOnceWhenRefused) {
+    const ChooserOutcome refused{FALSE, FNERR_INVALIDFILENAME};
     const std::wstring longest(259, L'n');
-    chooseTargaFile(owner, longest);
-    chooseTargaFile(owner, longest + L"n");
-    chooseTargaFile(owner, L"");
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0].initialName, longest);
-    EXPECT_EQ(shown[1].initialName, L"") << "a cut name would name another file";
-    EXPECT_EQ(shown[2].initialName, L"");
-}
-
-TEST_F(FileChoosersTest, ResultIsTheChosenPathOrEmpty) {
-    outcomes = {{TRUE, 0}, {FALSE, 0}, {TRUE, 0}, {FALSE, FNERR_BUFFERTOOSMALL}};
-    EXPECT_EQ(chooseMapFile(owner), chosenName);
-    EXPECT_EQ(chooseMapFile(owner), L"") << "cancelled";
-    chosenName = L"C:\\out\\alpha.tga";
-    EXPECT_EQ(chooseTargaFile(owner, L"alpha"), chosenName);
-    EXPECT_EQ(chooseTargaFile(owner, L"alpha"), L"") << "failed";
-    EXPECT_EQ(shown.size(), 4u) << "a cancel or an ordinary failure is not retried";
-}
-
-TEST_F(FileChoosersTest, RefusedInitialNameIsRetriedOnceWithAnEmptyName) {
-    chosenName = L"C:\\out\\maps.tga";
-    outcomes = {{FALSE, FNERR_INVALIDFILENAME}, {TRUE, 0}};
-    EXPECT_EQ(chooseTargaFile(owner, L"maps\\"), chosenName);
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0].initialName, L"maps\\");
-    EXPECT_EQ(shown[1].initialName, L"");
-    EXPECT_EQ(shown[1].record.Flags, 0x0802u);
-
-    shown.clear();
-    outcomes = {{FALSE, FNERR_INVALIDFILENAME}, {FALSE, FNERR_INVALIDFILENAME}};
-    EXPECT_EQ(chooseTargaFile(owner, L"maps\\"), L"");
-    EXPECT_EQ(shown.size(), 2u) << "asked once more, not again and again";
-
-    shown.clear();
-    outcomes = {{FALSE, FNERR_INVALIDFILENAME}};
-    EXPECT_EQ(chooseTargaFile(owner, L""), L"");
-    EXPECT_EQ(shown.size(), 1u) << "an empty name cannot be the cause";
-}
-
-TEST_F(FileChoosersTest, CurrentFolderIsTheSameAfterwards) {
-    TempDir start, elsewhere;
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(start.path());
-    setChooserRunner([&](OPENFILENAMEW& record, ChooserKind) {
-        std::filesystem::current_path(elsewhere.path());
-        lstrcpynW(record.lpstrFile, L"C:\\x.tga", static_cast<int>(record.nMaxFile));
-        return ChooserOutcome{TRUE, 0};
-    });
-    chooseMapFile(owner);
-    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), start.path()));
-    chooseTargaFile(owner, L"x");
-    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), start.path()));
-    std::filesystem::current_path(before);
+    struct Case {
+        std::wstring initialName;
+        std::vector<ChooserOutcome> outcomes;
+        std::vector<std::wstring> namesShown;
+        std::wstring result;
+    };
+    const Case cases[] = {
+        {longest, {}, {longest}, chosenName},
+        {longest + L"n", {}, {L""}, chosenName}, // a cut name would name another file
+        {L"alpha", {{FALSE, 0}}, {L"alpha"}, L""},
+        {L"alpha", {{FALSE, FNERR_BUFFERTOOSMALL}}, {L"alpha"}, L""},
+        {L"maps\\", {refused}, {L"maps\\", L""}, chosenName},
+        {L"maps\\", {refused, refused}, {L"maps\\", L""}, L""}, // once, not again and again
+        {L"", {refused}, {L""}, L""},                           // an empty name is not the cause
+    };
+    for (const Case& c : cases) {
+        shown.clear();
+        outcomes = c.outcomes;
+        EXPECT_EQ(chooseTargaFile(owner, c.initialName), c.result);
+        std::vector<std::wstring> names;
+        for (const ShownChooser& s : shown)
+            names.push_back(s.initialName);
+        EXPECT_EQ(names, c.namesShown);
+    }
 }
 
 } // namespace

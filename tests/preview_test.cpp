@@ -107,45 +107,6 @@ INSTANTIATE_TEST_SUITE_P(
                       concat({container(19, {chunk(1, text("a"))}), chunk(19, text("later"))})}),
     [](const ::testing::TestParamInfo<NoPreviewCase>& info) { return info.param.name; });
 
-TEST_F(ExtractPreviewTest, MissingMapOrFolder) {
-    extract();
-    expectOneWideMessage(L"Unable to find file:\n" + map, MESSAGE_OK);
-    shown.clear();
-    map = dir.file(L"gone") + L"/alpha.ted";
-    extract();
-    expectOneWideMessage(L"Unable to find file:\n" + map, MESSAGE_OK);
-    EXPECT_FALSE(fileExists(targa));
-}
-
-TEST_F(ExtractPreviewTest, MapThatIsAFolder) {
-    std::filesystem::create_directory(nativePath(map));
-    extract();
-    expectOneWideMessage(L"Unable to open file:\n" + map, MESSAGE_OK);
-    EXPECT_FALSE(fileExists(targa));
-}
-
-TEST_F(ExtractPreviewTest, MalformedMapIsReportedAndLeftAlone) {
-    const Bytes malformed = concat({chunk(19, text("preview")), chunk(2, text("ab")), text("xyz")});
-    writeFile(map, malformed);
-    extract();
-    expectOneWideMessage(L"Unable to read file", MESSAGE_OK);
-    EXPECT_EQ(readFile(map), malformed);
-    EXPECT_FALSE(fileExists(targa));
-}
-
-TEST_F(ExtractPreviewTest, TargaFolderMissingOrAFile) {
-    const SampleMap sample = sampleMap();
-    writeFile(map, sample.bytes());
-    targa = dir.file(L"missing") + L"/alpha.tga";
-    extract();
-    expectOneWideMessage(L"Unable to find file:\n" + targa, MESSAGE_OK);
-    shown.clear();
-    targa = map + L"/alpha.tga";
-    extract();
-    expectOneWideMessage(L"Unable to find file:\n" + targa, MESSAGE_OK);
-    EXPECT_EQ(readFile(map), sample.bytes());
-}
-
 TEST_F(ExtractPreviewTest, TargaPathThatIsAFolder) {
     const SampleMap sample = sampleMap();
     writeFile(map, sample.bytes());
@@ -153,23 +114,6 @@ TEST_F(ExtractPreviewTest, TargaPathThatIsAFolder) {
     extract();
     expectOneWideMessage(L"Unable to open file:\n" + targa, MESSAGE_OK);
     EXPECT_EQ(readFile(map), sample.bytes());
-}
-
-TEST_F(ExtractPreviewTest, ReadOnlyMapIsRefusedAfterThePreviewIsSaved) {
-    const SampleMap sample = sampleMap();
-    writeFile(map, sample.bytes());
-    const auto writeBits = std::filesystem::perms::owner_write |
-                           std::filesystem::perms::group_write |
-                           std::filesystem::perms::others_write;
-    std::filesystem::permissions(nativePath(map), writeBits, std::filesystem::perm_options::remove);
-    extract();
-    expectOneWideMessage(L"Unable to open file:\n" + map, MESSAGE_OK);
-    EXPECT_EQ(readFile(map), sample.bytes());
-    EXPECT_EQ(readFile(targa), sample.preview);
-    EXPECT_EQ(std::filesystem::status(nativePath(map)).permissions() & writeBits,
-              std::filesystem::perms::none)
-        << "the map stays read-only";
-    std::filesystem::permissions(nativePath(map), writeBits, std::filesystem::perm_options::add);
 }
 
 TEST_F(ExtractPreviewTest, TargaPathNamingTheMapItselfIsRefused) {

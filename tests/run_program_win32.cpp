@@ -1,3 +1,4 @@
+#include "dialog_driver.h"
 #include "run_program.h"
 #include "test_support.h"
 #include "utf8.h"
@@ -25,27 +26,6 @@ std::wstring quoted(const std::wstring& argument) {
     return out + L"\"";
 }
 
-namespace {
-
-struct OwnedHandle {
-    explicit OwnedHandle(HANDLE h) : handle(h) {}
-    ~OwnedHandle() {
-        if (handle && handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    HANDLE handle;
-};
-
-HANDLE inheritableFile(const std::wstring& path) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-} // namespace
-
 ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
                       const std::vector<std::pair<std::string, std::string>>& environment) {
     TempDir capture;
@@ -56,20 +36,25 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
     for (const auto& [name, value] : environment)
         SetEnvironmentVariableW(fromUtf8(name).c_str(), fromUtf8(value).c_str());
 
+    const auto inheritableFile = [](const std::wstring& path) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
     ProgramRun run;
     {
-        OwnedHandle out(inheritableFile(outPath)), err(inheritableFile(errPath));
+        const Handle out(inheritableFile(outPath)), err(inheritableFile(errPath));
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = out.handle;
-        startup.hStdError = err.handle;
+        startup.hStdOutput = out.get();
+        startup.hStdError = err.get();
         PROCESS_INFORMATION process{};
         if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                             nullptr, &startup, &process))
             throw std::runtime_error("cannot start " + toUtf8(program));
-        OwnedHandle processHandle(process.hProcess), thread(process.hThread);
+        const Handle processHandle(process.hProcess), thread(process.hThread);
         WaitForSingleObject(process.hProcess, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
@@ -80,3 +82,25 @@ struct SampleMap {
     Bytes withoutPreview() const;
 };
 SampleMap sampleMap();
+
+// Forwards to a real file but takes only `budget` bytes in all, like a disk that fills up.
+class FillingFile : public File {
+public:
+    FillingFile(File& f, std::uint32_t budget) : file(f), left(budget) {}
+    bool isAtEnd() override { return file.isAtEnd(); }
+    std::uint32_t size() override { return file.size(); }
+    void seek(std::uint32_t pos) override { file.seek(pos); }
+    std::uint32_t tell() override { return file.tell(); }
+    std::uint32_t read(void* buffer, std::uint32_t count) override {
+        return file.read(buffer, count);
+    }
+    std::uint32_t write(const void* buffer, std::uint32_t count) override {
+        const std::uint32_t n = file.write(buffer, count < left ? count : left);
+        left -= n;
+        return n;
+    }
+
+private:
+    File& file;
+    std::uint32_t left;
+};
