@@ -15,13 +15,6 @@
 
 namespace {
 
-std::set<std::filesystem::path> folderContents(const TempDir& dir) {
-    std::set<std::filesystem::path> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        names.insert(entry.path().filename());
-    return names;
-}
-
 class SafeRewriteTest : public ::testing::Test {
 protected:
     std::unique_ptr<ChunkNode> loadMap() {
@@ -38,7 +31,7 @@ TEST_F(SafeRewriteTest, FailureAtAnyWriteLeavesTheOldMap) {
     writeFile(map, sample.bytes());
     auto root = loadMap();
     root->children.pop_front();
-    const auto expectedNames = folderContents(dir);
+    const auto expectedNames = dir.names();
     int failures = 0;
     for (std::uint32_t budget = 0; budget < sample.bytes().size(); budget += 7) {
         try {
@@ -51,17 +44,17 @@ TEST_F(SafeRewriteTest, FailureAtAnyWriteLeavesTheOldMap) {
             EXPECT_EQ(e.message, L"Unable to write file");
         }
         ASSERT_EQ(readFile(map), sample.bytes()) << "budget " << budget;
-        ASSERT_EQ(folderContents(dir), expectedNames) << "temporary file left behind";
+        ASSERT_EQ(dir.names(), expectedNames) << "temporary file left behind";
     }
     EXPECT_GT(failures, 100);
 }
 
 TEST_F(SafeRewriteTest, SuccessLeavesOnlyTheNewMap) {
     writeFile(map, sample.bytes());
-    const auto names = folderContents(dir);
+    const auto names = dir.names();
     rewriteFileSafely(map, [](PhysicalFile& file) { file.write("new", 3); });
     EXPECT_EQ(readFile(map), text("new"));
-    EXPECT_EQ(folderContents(dir), names);
+    EXPECT_EQ(dir.names(), names);
 }
 
 TEST_F(SafeRewriteTest, MissingMapIsNotCreated) {

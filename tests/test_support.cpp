@@ -8,7 +8,11 @@
 #include <stdexcept>
 
 #ifdef _WIN32
+#include <process.h>
 #include <windows.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
 #endif
 
 Bytes le32(std::uint32_t value) {
@@ -47,12 +51,19 @@ Bytes container(std::uint32_t type, std::initializer_list<Bytes> children) {
     return concat({rawHeader(type, 0x80000000u | static_cast<std::uint32_t>(body.size())), body});
 }
 
-TempDir::TempDir() {
+TempDir::TempDir(const std::filesystem::path& base) {
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    root = std::filesystem::temp_directory_path() /
-           ("mpe-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    root = base / ("mpe-test-" + std::to_string(getpid()) + "-" + std::to_string(stamp) + "-" +
+                   std::to_string(counter++));
     std::filesystem::create_directories(root);
+}
+
+std::set<std::filesystem::path> TempDir::names() const {
+    std::set<std::filesystem::path> found;
+    for (const auto& entry : std::filesystem::directory_iterator(root))
+        found.insert(entry.path().filename());
+    return found;
 }
 
 TempDir::~TempDir() {

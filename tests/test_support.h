@@ -29,10 +29,13 @@ Bytes rawHeader(std::uint32_t type, std::uint32_t sizeField);
 Bytes container(std::uint32_t type, std::initializer_list<Bytes> children);
 Bytes concat(std::initializer_list<Bytes> parts);
 
-// A fresh folder, removed with everything in it when the object goes.
+#include <set>
+
+// A fresh folder, removed with everything in it when the object goes. Its name holds
+// the process id, so that a script can clear up after a process that ended abruptly.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path());
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -40,6 +43,8 @@ public:
     const std::filesystem::path& path() const { return root; }
     // The full path of `name` inside the folder, as the code under test takes it.
     std::wstring file(const std::wstring& name) const;
+    // The names of the files in the folder.
+    std::set<std::filesystem::path> names() const;
 
 private:
     std::filesystem::path root;

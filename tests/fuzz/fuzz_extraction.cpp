@@ -6,6 +6,7 @@
 #include "fuzz_support.h"
 #include "preview.h"
 #include "reference_parse.h"
+#include "utf8.h"
 #include "wexception.h"
 
 #include <csignal>
@@ -44,12 +45,12 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0)
         return 0;
-    static const ScratchFolder scratch;
+    static const TempDir scratch(ramFolder());
     static const std::wstring map = scratch.file(L"Karte \u00c4 \u65e5\u672c.v1.ted");
     static const std::wstring targa = scratch.file(L"preview.v1.tga");
     const Bytes old(data + 1, data + size);
-    writeBytes(map, old.data(), old.size());
-    const std::set<std::string> namesBefore = scratch.names();
+    writeFile(map, old);
+    const std::set<std::filesystem::path> namesBefore = scratch.names();
     const ReferenceParse parse = parseReference(old.data(), old.size());
     const ReferenceChunk* preview = parse.wellFormed ? referencePreview(parse) : nullptr;
 
@@ -68,13 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!preview)
             fail("a write failed although there was nothing to write");
     } catch (const wexception& e) {
-        fail("unexpected failure: " + narrow(e.message));
+        fail("unexpected failure: " + toUtf8(e.message));
     } catch (const std::exception& e) {
         fail(std::string("unexpected standard exception: ") + e.what());
     }
 
-    const Bytes mapAfter = readBytes(map);
-    std::set<std::string> namesAfter = scratch.names();
+    const Bytes mapAfter = readFile(map);
+    std::set<std::filesystem::path> namesAfter = scratch.names();
     if (extracted) {
         Bytes expected(parse.normalized.begin(), parse.normalized.begin() + preview->offset);
         expected.insert(expected.end(),
@@ -82,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         parse.normalized.end());
         if (mapAfter != expected)
             fail("the rewritten map is not the old one without its preview");
-        if (readBytes(targa) != Bytes(old.begin() + preview->offset + 8,
-                                      old.begin() + preview->offset + preview->length))
+        if (readFile(targa) != Bytes(old.begin() + preview->offset + 8,
+                                     old.begin() + preview->offset + preview->length))
             fail("the Targa file is not the preview chunk's body");
     } else if (mapAfter != old) {
         fail("the map changed although the extraction did not succeed");
@@ -92,6 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     namesAfter.erase("preview.v1.tga");
     if (namesAfter != namesBefore)
         fail("the extraction left a file behind");
-    std::remove(narrow(targa).c_str());
+    std::remove(toUtf8(targa).c_str());
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "file.h"
 #include "fuzz_support.h"
 #include "reference_parse.h"
+#include "utf8.h"
 #include "wexception.h"
 
 #include <algorithm>
@@ -52,16 +53,16 @@ Bytes write(const ChunkNode& root, const std::wstring& path) {
         PhysicalFile file(OPEN_WRITE, path);
         writeChunkTree(root, file);
     }
-    return readBytes(path);
+    return readFile(path);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const ScratchFolder scratch;
+    static const TempDir scratch(ramFolder());
     static const std::wstring input = scratch.file(L"input.ted");
     static const std::wstring output = scratch.file(L"output.ted");
-    writeBytes(input, data, size);
+    writeFile(input, Bytes(data, data + size));
     const ReferenceParse expected = parseReference(data, size);
 
     std::unique_ptr<ChunkNode> tree;
@@ -71,10 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (expected.wellFormed)
             fail("a well-formed stream was refused");
         if (e.message != L"Unable to read file")
-            fail("wrong message: " + narrow(e.message));
+            fail("wrong message: " + toUtf8(e.message));
         return 0;
     } catch (const wexception& e) {
-        fail("loading threw something other than ReadException: " + narrow(e.message));
+        fail("loading threw something other than ReadException: " + toUtf8(e.message));
     } catch (const std::exception& e) {
         fail(std::string("loading threw a standard exception: ") + e.what());
     }
