@@ -2,7 +2,11 @@
 
 #include <string>
 
-// Explicit conversions between wide strings and UTF-8, independent of the C locale.
-// Invalid input becomes U+FFFD.
+// Explicit conversions between wide strings and UTF-8, independent of the C locale, and
+// lossless for bytes: fromUtf8 holds each byte that is not part of well-formed UTF-8
+// (stray or cut sequences, overlong forms, encoded surrogates, values above U+10FFFF) as
+// the lone code point U+DC80 to U+DCFF, and toUtf8 gives that byte back. Any byte string
+// therefore comes back from toUtf8(fromUtf8(bytes)) exactly as it was. Other lone
+// surrogates, which UTF-8 cannot hold, become U+FFFD.
 std::string toUtf8(const std::wstring& text);
 std::wstring fromUtf8(const std::string& text);
