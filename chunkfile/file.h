@@ -21,11 +21,15 @@ public:
 enum OpenMode : unsigned {
     OPEN_READ = 1,  // an existing file, shared for reading and writing
     OPEN_WRITE = 2, // created or truncated, shared for reading only
+    // Also shared for deletion, so that an interrupted run can remove it while it is
+    // being written (Windows; files can always be removed elsewhere).
+    OPEN_TEMPORARY = 4,
 };
 
-// A file on disk. The object, not the operating system, holds the position; every
+// A plain file on disk. The object, not the operating system, holds the position; every
 // read and write goes to that position. Throws FileNotFoundException when the file or
-// its folder is missing and IOException for any other failure to open.
+// its folder is missing and IOException for any other failure to open, including a path
+// that names a folder, a FIFO or a device.
 class PhysicalFile : public File {
 public:
     PhysicalFile(unsigned mode, const std::wstring& path);

@@ -2,36 +2,45 @@
 
 #include <string>
 
-// The few file-system operations that a safe rewrite needs beyond PhysicalFile.
-// One implementation per platform; none of them throws unless it says so.
+// The few file-system operations that a safe write needs beyond PhysicalFile. One
+// implementation per platform; none of them throws unless it says so.
 namespace filesystem_ops {
 
 // The path that a replace has to act on: where a symbolic link points (POSIX), or the
 // full path (Windows, whose replace call needs one).
 std::wstring replaceablePath(const std::wstring& path);
 
-// Throws FileNotFoundException or IOException (with `shownPath` in the message) unless
-// `path` is an existing plain file that may be written: not read-only (the owner's
+enum class Target { Missing, PlainFile };
+
+// What stands at `path`. Throws IOException ("Unable to open file:\n" + shownPath) for
+// what must not be replaced: anything but a plain file, a read-only file (the owner's
 // write bit, or the read-only attribute, checked explicitly so that the refusal also
-// holds for administrators) and not locked by another program. Never truncates.
-void requireWritable(const std::wstring& path, const std::wstring& shownPath);
+// holds for administrators), or a file locked by another program. Opens nothing that
+// could wait, and never truncates. A missing file, or a missing folder on its path, is
+// Missing.
+Target inspectTarget(const std::wstring& path, const std::wstring& shownPath);
 
 // The folder part of `path`, with its trailing separator; empty for a bare name.
 std::wstring folderOf(const std::wstring& path);
 
-// Creates an empty file that did not exist before; false if it existed or cannot be made.
-bool createNewFile(const std::wstring& path);
+enum class Creation { Created, NameTaken, FolderRefuses };
+
+// Creates an empty file that did not exist before. FolderRefuses: the folder takes no new
+// file for want of permission. Any other failure throws as native::throwOpenFailure does
+// for `shownPath`.
+Creation createNewFile(const std::wstring& path, const std::wstring& shownPath);
 
 bool removeFile(const std::wstring& path);
 bool exists(const std::wstring& path);
 
-// Gives `replacement` the permissions of `original` where the platform needs it.
+// Gives `replacement` the permissions of `original` where the platform needs it, or,
+// when `original` is missing, those of a new file.
 void copyPermissions(const std::wstring& original, const std::wstring& replacement);
 
-// Puts `replacement` in place of `target` in one step and makes the change durable.
-// Retries briefly while another program holds the target. When it fails, a complete
-// file is still at `target` (the old one or, if the old one could not be kept, the
-// replacement); `replacement` is then left for the caller to remove.
+// Puts `replacement` in place of `target` (which may be missing) in one step and makes
+// the change durable. Retries briefly while another program holds the target. When it
+// fails, what was at `target` is still there, complete (the old file or, if the old one
+// could not be kept, the replacement); `replacement` is then left for the caller.
 bool replaceFile(const std::wstring& target, const std::wstring& replacement);
 
 // True when both paths name one existing file, however spelt.

@@ -1,4 +1,5 @@
 #include "file_system.h"
+#include "native.h"
 #include "utf8.h"
 #include "wexception.h"
 
@@ -13,30 +14,29 @@ namespace filesystem_ops {
 
 std::wstring replaceablePath(const std::wstring& path) {
     struct stat info {};
-    const std::string native = toUtf8(path);
-    if (::lstat(native.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+    const std::string name = toUtf8(path);
+    if (::lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
         return path;
     char resolved[PATH_MAX];
-    if (!::realpath(native.c_str(), resolved))
+    if (!::realpath(name.c_str(), resolved))
         return path;
     return fromUtf8(resolved);
 }
 
-void requireWritable(const std::wstring& path, const std::wstring& shownPath) {
-    const std::string native = toUtf8(path);
+Target inspectTarget(const std::wstring& path, const std::wstring& shownPath) {
+    const std::string name = toUtf8(path);
     struct stat info {};
-    if (::stat(native.c_str(), &info) != 0) {
+    if (::stat(name.c_str(), &info) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
-            throw notFound(shownPath);
+            return Target::Missing;
         throw openFailure(shownPath);
     }
-    // Root may write anything; a map the user protected is refused all the same.
+    // Root may write anything; a file the user protected is refused all the same.
     if (!S_ISREG(info.st_mode) || (info.st_mode & S_IWUSR) == 0)
         throw openFailure(shownPath);
-    const int fd = ::open(native.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (!FileHandle(::open(name.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)))
         throw openFailure(shownPath);
-    ::close(fd);
+    return Target::PlainFile;
 }
 
 std::wstring folderOf(const std::wstring& path) {
@@ -44,12 +44,14 @@ std::wstring folderOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-bool createNewFile(const std::wstring& path) {
-    const int fd = ::open(toUtf8(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
+Creation createNewFile(const std::wstring& path, const std::wstring& shownPath) {
+    if (FileHandle(::open(toUtf8(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)))
+        return Creation::Created;
+    if (errno == EEXIST)
+        return Creation::NameTaken;
+    if (errno == EACCES || errno == EPERM)
+        return Creation::FolderRefuses;
+    native::throwOpenFailure(shownPath);
 }
 
 bool removeFile(const std::wstring& path) {
@@ -62,13 +64,18 @@ bool exists(const std::wstring& path) {
 }
 
 void copyPermissions(const std::wstring& original, const std::wstring& replacement) {
+    const std::string name = toUtf8(replacement);
     struct stat info {};
-    if (::stat(toUtf8(original).c_str(), &info) != 0)
+    if (::stat(toUtf8(original).c_str(), &info) != 0) {
+        // A new file: the permissions an open would have given it.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::chmod(name.c_str(), 0666 & ~mask);
         return;
-    const std::string native = toUtf8(replacement);
+    }
     // Ownership can only be kept where we may give it away; the mode always.
-    static_cast<void>(::chown(native.c_str(), info.st_uid, info.st_gid) == 0);
-    ::chmod(native.c_str(), info.st_mode & 07777);
+    static_cast<void>(::chown(name.c_str(), info.st_uid, info.st_gid) == 0);
+    ::chmod(name.c_str(), info.st_mode & 07777);
 }
 
 bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
@@ -78,11 +85,8 @@ bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
     std::wstring folder = folderOf(target);
     if (folder.empty())
         folder = L".";
-    const int dir = ::open(toUtf8(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    if (const FileHandle dir{::open(toUtf8(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)})
+        ::fsync(dir.get());
     return true;
 }
 

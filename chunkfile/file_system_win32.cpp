@@ -1,4 +1,5 @@
 #include "file_system.h"
+#include "native.h"
 #include "wexception.h"
 #include "win32_path.h"
 
@@ -8,18 +9,6 @@ namespace filesystem_ops {
 
 namespace {
 
-// Owns a handle opened only to look at a file.
-struct ScopedHandle {
-    explicit ScopedHandle(HANDLE h) : handle(h) {}
-    ~ScopedHandle() {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-    HANDLE handle;
-};
-
 constexpr DWORD REPLACE_RETRY_STEP_MS = 50;
 constexpr int REPLACE_ATTEMPTS = 20; // about a second: it runs on the dialog's thread
 
@@ -28,28 +17,36 @@ bool moveIntoPlace(const std::wstring& target, const std::wstring& replacement) 
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+// A handle that only looks at a file, whatever else holds it.
+FileHandle lookAt(const std::wstring& path) {
+    return FileHandle(CreateFileW(win32Path(path).c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
 } // namespace
 
 std::wstring replaceablePath(const std::wstring& path) {
     return fullPathName(path);
 }
 
-void requireWritable(const std::wstring& path, const std::wstring& shownPath) {
+Target inspectTarget(const std::wstring& path, const std::wstring& shownPath) {
     const DWORD attributes = GetFileAttributesW(win32Path(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            throw notFound(shownPath);
+            return Target::Missing;
         throw openFailure(shownPath);
     }
     // Checked explicitly: an administrator (or Wine, which maps the attribute to Unix
-    // permissions) could otherwise replace a map the user protected.
+    // permissions) could otherwise replace a file the user protected.
     if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
         throw openFailure(shownPath);
-    ScopedHandle probe(CreateFileW(win32Path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (probe.handle == INVALID_HANDLE_VALUE)
+    const FileHandle probe(CreateFileW(win32Path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!probe || GetFileType(probe.get()) != FILE_TYPE_DISK)
         throw openFailure(shownPath);
+    return Target::PlainFile;
 }
 
 std::wstring folderOf(const std::wstring& path) {
@@ -57,10 +54,17 @@ std::wstring folderOf(const std::wstring& path) {
     return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
 }
 
-bool createNewFile(const std::wstring& path) {
-    ScopedHandle created(CreateFileW(win32Path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-    return created.handle != INVALID_HANDLE_VALUE;
+Creation createNewFile(const std::wstring& path, const std::wstring& shownPath) {
+    if (FileHandle(CreateFileW(win32Path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr)))
+        return Creation::Created;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+        return Creation::NameTaken;
+    if (error == ERROR_ACCESS_DENIED)
+        return Creation::FolderRefuses;
+    SetLastError(error);
+    native::throwOpenFailure(shownPath);
 }
 
 bool removeFile(const std::wstring& path) {
@@ -72,10 +76,13 @@ bool exists(const std::wstring& path) {
 }
 
 void copyPermissions(const std::wstring&, const std::wstring&) {
-    // ReplaceFileW carries the attributes and security of the replaced file over.
+    // ReplaceFileW carries the attributes and security of the replaced file over; a new
+    // file takes its folder's, as the temporary beside it did.
 }
 
 bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
+    if (!exists(target))
+        return moveIntoPlace(target, replacement);
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < REPLACE_ATTEMPTS; ++attempt) {
         if (ReplaceFileW(win32Path(target).c_str(), win32Path(replacement).c_str(), nullptr,
@@ -88,29 +95,22 @@ bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
         Sleep(REPLACE_RETRY_STEP_MS);
     }
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-        // Still held: the old map is in place and must stay so.
+        // Still held: the old file is in place and must stay so.
         if (exists(target))
             return false;
     }
     // ReplaceFileW can fail after it has moved the old file away
     // (ERROR_UNABLE_TO_MOVE_REPLACEMENT), and some file systems do not support it at
     // all. Either way the complete replacement goes into place with a plain move; the
-    // old map is never left missing.
+    // old file is never left missing.
     return moveIntoPlace(target, replacement);
 }
 
 bool isSameFile(const std::wstring& a, const std::wstring& b) {
-    ScopedHandle first(CreateFileW(win32Path(a).c_str(), FILE_READ_ATTRIBUTES,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    ScopedHandle second(CreateFileW(win32Path(b).c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (first.handle == INVALID_HANDLE_VALUE || second.handle == INVALID_HANDLE_VALUE)
-        return false;
+    const FileHandle first = lookAt(a), second = lookAt(b);
     BY_HANDLE_FILE_INFORMATION one{}, two{};
-    if (!GetFileInformationByHandle(first.handle, &one) ||
-        !GetFileInformationByHandle(second.handle, &two))
+    if (!first || !second || !GetFileInformationByHandle(first.get(), &one) ||
+        !GetFileInformationByHandle(second.get(), &two))
         return false;
     return one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
            one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;

@@ -1,4 +1,5 @@
 #include "file.h"
+#include "native.h"
 #include "utf8.h"
 #include "wexception.h"
 
@@ -7,59 +8,38 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-struct PhysicalFile::Handle {
-    explicit Handle(int descriptor) : fd(descriptor) {}
-    ~Handle() { ::close(fd); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    int fd;
-};
+void FileHandleTraits::close(int descriptor) {
+    ::close(descriptor);
+}
 
-PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path) {
-    const bool writing = (mode & OPEN_WRITE) != 0;
-    int flags = O_CLOEXEC;
-    flags |= writing ? ((mode & OPEN_READ) ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC : O_RDONLY;
-    const std::string native = toUtf8(path);
-    int fd = ::open(native.c_str(), flags, 0666);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            throw notFound(path);
-        throw openFailure(path);
-    }
-    auto owned = std::make_unique<Handle>(fd);
-    // Like the Windows call, refuse anything that is not a plain file (a folder, say).
+namespace native {
+
+void throwOpenFailure(const std::wstring& shownPath) {
+    if (errno == ENOENT || errno == ENOTDIR)
+        throw notFound(shownPath);
+    throw openFailure(shownPath);
+}
+
+FileHandle openFile(unsigned mode, const std::wstring& path) {
+    const std::string name = toUtf8(path);
+    // A FIFO or a device is refused before it is opened (opening one may wait for a
+    // peer, or act on the device), and once more on the open file, which may have been
+    // swapped in between.
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
         throw openFailure(path);
-    handle = std::move(owned);
-    knownSize = static_cast<std::uint32_t>(info.st_size);
-}
-
-PhysicalFile::~PhysicalFile() = default;
-
-bool PhysicalFile::isAtEnd() {
-    return position == size();
-}
-
-std::uint64_t PhysicalFile::fullSize() {
-    struct stat info {};
-    if (::fstat(handle->fd, &info) != 0)
-        return 0;
-    return static_cast<std::uint64_t>(info.st_size);
-}
-
-std::uint32_t PhysicalFile::size() {
-    knownSize = static_cast<std::uint32_t>(fullSize());
-    return knownSize;
-}
-
-void PhysicalFile::seek(std::uint32_t pos) {
-    const std::uint32_t end = pos <= knownSize ? knownSize : size();
-    position = pos < end ? pos : end;
-}
-
-std::uint32_t PhysicalFile::tell() {
-    return position;
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    if (mode & OPEN_WRITE)
+        flags |= ((mode & OPEN_READ) ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+    else
+        flags |= O_RDONLY;
+    FileHandle file(::open(name.c_str(), flags, 0666));
+    if (!file)
+        throwOpenFailure(path);
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw openFailure(path);
+    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
+    return file;
 }
 
 namespace {
@@ -83,26 +63,39 @@ template <typename Transfer> std::uint32_t transferAll(std::uint32_t count, Tran
 
 } // namespace
 
-std::uint32_t PhysicalFile::read(void* buffer, std::uint32_t count) {
+std::uint32_t readAt(int file, void* buffer, std::uint32_t count, std::uint64_t offset) {
     auto* bytes = static_cast<char*>(buffer);
-    const std::uint32_t done = transferAll(count, [&](std::uint32_t offset) {
-        return ::pread(handle->fd, bytes + offset, count - offset, off_t(position) + offset);
+    return transferAll(count, [&](std::uint32_t done) {
+        return ::pread(file, bytes + done, count - done, off_t(offset + done));
     });
-    position += done;
-    return done;
 }
 
-std::uint32_t PhysicalFile::write(const void* buffer, std::uint32_t count) {
+std::uint32_t writeAt(int file, const void* buffer, std::uint32_t count, std::uint64_t offset) {
     const auto* bytes = static_cast<const char*>(buffer);
-    const std::uint32_t done = transferAll(count, [&](std::uint32_t offset) {
-        return ::pwrite(handle->fd, bytes + offset, count - offset, off_t(position) + offset);
+    return transferAll(count, [&](std::uint32_t done) {
+        return ::pwrite(file, bytes + done, count - done, off_t(offset + done));
     });
-    position += done;
-    if (position > knownSize)
-        knownSize = position;
-    return done;
 }
 
-bool PhysicalFile::flush() {
-    return ::fsync(handle->fd) == 0;
+std::uint64_t sizeOf(int file) {
+    struct stat info {};
+    return ::fstat(file, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
+
+bool sync(int file) {
+    return ::fsync(file) == 0;
+}
+
+} // namespace native
+
+namespace native {
+
+std::string nameOf(const std::wstring& path) {
+    return toUtf8(path);
+}
+
+void removeNow(const char* name) {
+    ::unlink(name);
+}
+
+} // namespace native

@@ -1,92 +1,87 @@
 #include "file.h"
+#include "native.h"
 #include "wexception.h"
 #include "win32_path.h"
 
 #include <windows.h>
 
-struct PhysicalFile::Handle {
-    explicit Handle(HANDLE h) : file(h) {}
-    ~Handle() { CloseHandle(file); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE file;
-};
+void FileHandleTraits::close(HANDLE handle) {
+    CloseHandle(handle);
+}
 
-PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path) {
+namespace native {
+
+void throwOpenFailure(const std::wstring& shownPath) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        throw notFound(shownPath);
+    throw openFailure(shownPath);
+}
+
+FileHandle openFile(unsigned mode, const std::wstring& path) {
     const bool writing = (mode & OPEN_WRITE) != 0;
     DWORD access = 0;
     if (mode & OPEN_READ)
         access |= GENERIC_READ;
     if (writing)
         access |= GENERIC_WRITE;
-    const DWORD share = writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    DWORD share = writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
+    if (mode & OPEN_TEMPORARY)
+        share |= FILE_SHARE_DELETE;
     const DWORD disposition = writing ? CREATE_ALWAYS : OPEN_EXISTING;
-    HANDLE h = CreateFileW(win32Path(path).c_str(), access, share, nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            throw notFound(path);
+    FileHandle file(CreateFileW(win32Path(path).c_str(), access, share, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        throwOpenFailure(path);
+    // A device name (CON, NUL, COM1) or a pipe is no file to read a map from or save a
+    // preview to.
+    if (GetFileType(file.get()) != FILE_TYPE_DISK)
         throw openFailure(path);
-    }
-    handle = std::make_unique<Handle>(h);
-    knownSize = writing ? 0 : GetFileSize(h, nullptr);
+    return file;
 }
 
-PhysicalFile::~PhysicalFile() = default;
+namespace {
 
-bool PhysicalFile::isAtEnd() {
-    return position == size();
+// With a high part the low part counts as unsigned, so positions from 2 GiB to 4 GiB
+// work; without one they would be taken as negative and the call would fail.
+void moveTo(HANDLE file, std::uint64_t offset) {
+    LONG high = static_cast<LONG>(offset >> 32);
+    SetFilePointer(file, static_cast<LONG>(offset), &high, FILE_BEGIN);
 }
 
-std::uint32_t PhysicalFile::size() {
-    knownSize = GetFileSize(handle->file, nullptr);
-    return knownSize;
+} // namespace
+
+std::uint32_t readAt(HANDLE file, void* buffer, std::uint32_t count, std::uint64_t offset) {
+    moveTo(file, offset);
+    DWORD done = 0;
+    return ReadFile(file, buffer, count, &done, nullptr) ? done : 0;
 }
 
-std::uint64_t PhysicalFile::fullSize() {
+std::uint32_t writeAt(HANDLE file, const void* buffer, std::uint32_t count, std::uint64_t offset) {
+    moveTo(file, offset);
+    DWORD done = 0;
+    return WriteFile(file, buffer, count, &done, nullptr) ? done : 0;
+}
+
+std::uint64_t sizeOf(HANDLE file) {
     LARGE_INTEGER length{};
-    if (!GetFileSizeEx(handle->file, &length))
-        return 0;
-    return static_cast<std::uint64_t>(length.QuadPart);
+    return GetFileSizeEx(file, &length) ? static_cast<std::uint64_t>(length.QuadPart) : 0;
 }
 
-void PhysicalFile::seek(std::uint32_t pos) {
-    const std::uint32_t end = pos <= knownSize ? knownSize : size();
-    position = pos < end ? pos : end;
+bool sync(HANDLE file) {
+    return FlushFileBuffers(file) != 0;
 }
 
-std::uint32_t PhysicalFile::tell() {
-    return position;
+} // namespace native
+
+namespace native {
+
+std::wstring nameOf(const std::wstring& path) {
+    return win32Path(path);
 }
 
-// With a high part of 0 the low part counts as unsigned, so positions from 2 GiB to
-// 4 GiB work; without one they would be taken as negative and the call would fail.
-static void moveTo(HANDLE file, std::uint32_t position) {
-    LONG high = 0;
-    SetFilePointer(file, static_cast<LONG>(position), &high, FILE_BEGIN);
+void removeNow(const wchar_t* name) {
+    DeleteFileW(name);
 }
 
-std::uint32_t PhysicalFile::read(void* buffer, std::uint32_t count) {
-    moveTo(handle->file, position);
-    DWORD done = 0;
-    if (!ReadFile(handle->file, buffer, count, &done, nullptr))
-        return 0;
-    position += done;
-    return done;
-}
-
-std::uint32_t PhysicalFile::write(const void* buffer, std::uint32_t count) {
-    moveTo(handle->file, position);
-    DWORD done = 0;
-    if (!WriteFile(handle->file, buffer, count, &done, nullptr))
-        return 0;
-    position += done;
-    if (position > knownSize)
-        knownSize = position;
-    return done;
-}
-
-bool PhysicalFile::flush() {
-    return FlushFileBuffers(handle->file) != 0;
-}
+} // namespace native

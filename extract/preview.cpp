@@ -4,7 +4,7 @@
 #include "message_box.h"
 #include "report_failures.h"
 #include "resource.h"
-#include "safe_rewrite.h"
+#include "safe_write.h"
 #include "string_table.h"
 #include "wexception.h"
 
@@ -28,19 +28,19 @@ bool takePreview(ChunkNode& root, const std::wstring& targaPath) {
     const auto entry = findPreview(root);
     if (entry == root.children.end())
         return false;
-    {
-        PhysicalFile targa(OPEN_WRITE, targaPath);
-        const ChunkNode& preview = *entry->child;
-        // A preview that did not reach the disk must not be removed from the map.
-        if (targa.write(preview.data.get(), preview.size) != preview.size || !targa.flush())
+    const ChunkNode& preview = *entry->child;
+    // A preview that did not reach the disk must not be removed from the map.
+    writeFileSafely(targaPath, WriteTarget::NewOrExisting, [&](PhysicalFile& targa) {
+        if (targa.write(preview.data.get(), preview.size) != preview.size)
             throw WriteException();
-    }
+    });
     root.children.erase(entry);
     return true;
 }
 
 PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
-                            MapChange change, ExistingTarga existing) {
+                            MapChange change, ExistingTarga existing,
+                            const std::function<void()>& previewSaved) {
     std::unique_ptr<ChunkNode> root;
     {
         PhysicalFile map(OPEN_READ, mapPath);
@@ -53,8 +53,11 @@ PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& m
         throw wruntime_error(L"The preview file already exists:\n" + targaPath);
     if (!takePreview(*root, targaPath))
         return PreviewResult::NoPreview;
+    if (previewSaved)
+        previewSaved();
     if (change == MapChange::RemovePreview)
-        rewriteFileSafely(mapPath, [&](PhysicalFile& file) { writeChunkTree(*root, file); });
+        writeFileSafely(mapPath, WriteTarget::ExistingFile,
+                        [&](PhysicalFile& file) { writeChunkTree(*root, file); });
     return PreviewResult::Extracted;
 }
 

@@ -3,12 +3,14 @@
 #include "chunk_node.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 constexpr std::uint32_t PREVIEW_CHUNK_TYPE = 19;
 
-// Saves the body of the first top-level type-19 chunk to `targaPath` (created or
-// truncated, then flushed) and removes that chunk from the tree. False, with nothing
+// Saves the body of the first top-level type-19 chunk to `targaPath` (created, or
+// replaced as a whole once the new content is on disk) and removes that chunk from the
+// tree. False, with nothing
 // written, when there is no such chunk or the first one is a container.
 bool takePreview(ChunkNode& root, const std::wstring& targaPath);
 
@@ -26,11 +28,14 @@ enum class ExistingTarga {
 
 // The whole operation for any front end. Loads the map completely, saves the preview,
 // then (for RemovePreview) replaces the map safely with the tree without it. Failures
-// are wexception-family or standard exceptions; the map is unchanged after any of them
-// except a refused map rewrite, which comes after the Targa file has been saved.
+// are wexception-family or standard exceptions; the map is unchanged after any of them,
+// and so is the Targa file unless `previewSaved` was called: it is called as soon as the
+// preview is saved, before the map is rewritten, so that a caller knows of the Targa file
+// even when the rewrite then fails.
 PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
                             MapChange change = MapChange::RemovePreview,
-                            ExistingTarga existing = ExistingTarga::Overwrite);
+                            ExistingTarga existing = ExistingTarga::Overwrite,
+                            const std::function<void()>& previewSaved = nullptr);
 
 // The dialog's command: runExtraction, with every outcome but success shown in a
 // message box. Lets no wexception or standard exception escape.

@@ -1,6 +1,6 @@
 #include "chunk_node.h"
 #include "file.h"
-#include "safe_rewrite.h"
+#include "safe_write.h"
 #include "test_support.h"
 #include "wexception.h"
 
@@ -15,7 +15,7 @@
 
 namespace {
 
-class SafeRewriteTest : public ::testing::Test {
+class SafeWriteTest : public ::testing::Test {
 protected:
     std::unique_ptr<ChunkNode> loadMap() {
         PhysicalFile file(OPEN_READ, map);
@@ -27,57 +27,68 @@ protected:
     SampleMap sample = sampleMap();
 };
 
-TEST_F(SafeRewriteTest, FailureAtAnyWriteLeavesTheOldMap) {
+// A disk that fills up after any number of bytes, on the map's rewrite and on a new
+// file: what was at the path stays as it was (the old map, or nothing), and no file is
+// left behind.
+TEST_F(SafeWriteTest, FailureAtAnyWriteLeavesWhatWasThere) {
     writeFile(map, sample.bytes());
     auto root = loadMap();
     root->children.pop_front();
+    const std::wstring newFile = dir.file(L"new.tga");
     const auto expectedNames = dir.names();
     int failures = 0;
     for (std::uint32_t budget = 0; budget < sample.bytes().size(); budget += 7) {
-        try {
-            rewriteFileSafely(map, [&](PhysicalFile& file) {
-                FillingFile filling(file, budget);
-                writeChunkTree(*root, filling);
-            });
-        } catch (const WriteException& e) {
-            ++failures;
-            EXPECT_EQ(e.message, L"Unable to write file");
+        for (const auto& [path, target] : {std::pair{map, WriteTarget::ExistingFile},
+                                           std::pair{newFile, WriteTarget::NewOrExisting}}) {
+            try {
+                writeFileSafely(path, target, [&](PhysicalFile& file) {
+                    FillingFile filling(file, budget);
+                    writeChunkTree(*root, filling);
+                });
+            } catch (const WriteException& e) {
+                ++failures;
+                EXPECT_EQ(e.message, L"Unable to write file");
+            }
         }
         ASSERT_EQ(readFile(map), sample.bytes()) << "budget " << budget;
-        ASSERT_EQ(dir.names(), expectedNames) << "temporary file left behind";
+        ASSERT_EQ(dir.names(), expectedNames) << "a file left behind, budget " << budget;
     }
-    EXPECT_GT(failures, 100);
+    EXPECT_GT(failures, 200);
 }
 
-TEST_F(SafeRewriteTest, SuccessLeavesOnlyTheNewMap) {
+TEST_F(SafeWriteTest, SuccessLeavesOnlyTheNewMap) {
     writeFile(map, sample.bytes());
     const auto names = dir.names();
-    rewriteFileSafely(map, [](PhysicalFile& file) { file.write("new", 3); });
+    writeFileSafely(map, WriteTarget::ExistingFile,
+                    [](PhysicalFile& file) { file.write("new", 3); });
     EXPECT_EQ(readFile(map), text("new"));
     EXPECT_EQ(dir.names(), names);
 }
 
-TEST_F(SafeRewriteTest, MissingMapIsNotCreated) {
-    EXPECT_THROW(rewriteFileSafely(map, [](PhysicalFile&) {}), FileNotFoundException);
+TEST_F(SafeWriteTest, MissingMapIsNotCreated) {
+    EXPECT_THROW(writeFileSafely(map, WriteTarget::ExistingFile, [](PhysicalFile&) {}),
+                 FileNotFoundException);
     EXPECT_FALSE(fileExists(map));
 }
 
 #ifndef _WIN32
-TEST_F(SafeRewriteTest, KeepsPermissionBits) {
+TEST_F(SafeWriteTest, KeepsPermissionBits) {
     writeFile(map, sample.bytes());
     const std::string native = nativePath(map).string();
     ASSERT_EQ(chmod(native.c_str(), 0640), 0);
-    rewriteFileSafely(map, [](PhysicalFile& file) { file.write("new", 3); });
+    writeFileSafely(map, WriteTarget::ExistingFile,
+                    [](PhysicalFile& file) { file.write("new", 3); });
     struct stat info {};
     ASSERT_EQ(stat(native.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
-TEST_F(SafeRewriteTest, ReplacesTheFileALinkPointsTo) {
+TEST_F(SafeWriteTest, ReplacesTheFileALinkPointsTo) {
     writeFile(map, sample.bytes());
     const std::wstring link = dir.file(L"link.ted");
     std::filesystem::create_symlink(nativePath(map), nativePath(link));
-    rewriteFileSafely(link, [](PhysicalFile& file) { file.write("new", 3); });
+    writeFileSafely(link, WriteTarget::ExistingFile,
+                    [](PhysicalFile& file) { file.write("new", 3); });
     EXPECT_TRUE(std::filesystem::is_symlink(nativePath(link)));
     EXPECT_EQ(readFile(map), text("new"));
 }

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "unique_handle.h"
+
+#include <cstdint>
+#include <string>
+
+// The platform's side of file access, one implementation per platform. Everything
+// portable about PhysicalFile (its position, the end a seek stops at) is built on it.
+
+#ifdef _WIN32
+struct FileHandleTraits {
+    using Type = void*; // HANDLE
+    static Type invalid() { return reinterpret_cast<Type>(static_cast<std::intptr_t>(-1)); }
+    static void close(Type handle);
+};
+#else
+struct FileHandleTraits {
+    using Type = int; // a file descriptor
+    static Type invalid() { return -1; }
+    static void close(Type descriptor);
+};
+#endif
+using FileHandle = UniqueHandle<FileHandleTraits>;
+
+namespace native {
+
+// Opens a plain file in PhysicalFile's modes. Anything else (a folder, a FIFO, a device)
+// is refused before a byte is read or written, and no open waits for another program.
+// Throws as throwOpenFailure does.
+FileHandle openFile(unsigned mode, const std::wstring& path);
+
+// Transfers at `offset`; the count done, 0 when the system reports a failure.
+std::uint32_t readAt(FileHandle::Type file, void* buffer, std::uint32_t count,
+                     std::uint64_t offset);
+std::uint32_t writeAt(FileHandle::Type file, const void* buffer, std::uint32_t count,
+                      std::uint64_t offset);
+std::uint64_t sizeOf(FileHandle::Type file);
+bool sync(FileHandle::Type file);
+
+// The failure of the last file call on `shownPath`, as the user reads it: a missing file
+// or folder is FileNotFoundException ("Unable to find file:\n" + path), anything else
+// IOException ("Unable to open file:\n" + path).
+[[noreturn]] void throwOpenFailure(const std::wstring& shownPath);
+
+#ifdef _WIN32
+using Char = wchar_t;
+#else
+using Char = char;
+#endif
+// A path as the system's calls take it.
+std::basic_string<Char> nameOf(const std::wstring& path);
+// Removes a file by that name; safe in a signal handler.
+void removeNow(const Char* name);
+
+} // namespace native
+
+// Removes every pending file (see interruption.h); safe in a signal handler. The
+// platform's handler of interruptions calls it.
+void removePendingFiles();

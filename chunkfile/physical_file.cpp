@@ -1,0 +1,53 @@
+#include "file.h"
+#include "native.h"
+
+struct PhysicalFile::Handle {
+    FileHandle file;
+};
+
+PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path)
+    : handle(std::make_unique<Handle>(Handle{native::openFile(mode, path)})) {
+    knownSize = (mode & OPEN_WRITE) ? 0 : size();
+}
+
+PhysicalFile::~PhysicalFile() = default;
+
+bool PhysicalFile::isAtEnd() {
+    return position == size();
+}
+
+std::uint64_t PhysicalFile::fullSize() {
+    return native::sizeOf(handle->file.get());
+}
+
+std::uint32_t PhysicalFile::size() {
+    knownSize = static_cast<std::uint32_t>(fullSize());
+    return knownSize;
+}
+
+void PhysicalFile::seek(std::uint32_t pos) {
+    const std::uint32_t end = pos <= knownSize ? knownSize : size();
+    position = pos < end ? pos : end;
+}
+
+std::uint32_t PhysicalFile::tell() {
+    return position;
+}
+
+std::uint32_t PhysicalFile::read(void* buffer, std::uint32_t count) {
+    const std::uint32_t done = native::readAt(handle->file.get(), buffer, count, position);
+    position += done;
+    return done;
+}
+
+std::uint32_t PhysicalFile::write(const void* buffer, std::uint32_t count) {
+    const std::uint32_t done = native::writeAt(handle->file.get(), buffer, count, position);
+    position += done;
+    if (position > knownSize)
+        knownSize = position;
+    return done;
+}
+
+bool PhysicalFile::flush() {
+    return native::sync(handle->file.get());
+}
