@@ -1,8 +1,10 @@
+#include "interruption.h"
 #include "tedchunk.h"
 
 #ifdef _WIN32
 
 int wmain(int argc, wchar_t** argv) {
+    removePendingFilesOnInterruption();
     return runTedchunk(std::vector<std::wstring>(argv + 1, argv + argc));
 }
 
@@ -10,6 +12,7 @@ int wmain(int argc, wchar_t** argv) {
 #include "utf8.h"
 
 int main(int argc, char** argv) {
+    removePendingFilesOnInterruption();
     std::vector<std::wstring> arguments;
     for (int i = 1; i < argc; ++i)
         arguments.push_back(fromUtf8(argv[i]));

@@ -10,6 +10,7 @@
 #include "utf8.h"
 #include "version.h"
 #include "wexception.h"
+#include "wildcards.h"
 
 #include <exception>
 #include <functional>
@@ -56,6 +57,8 @@ public:
     // Runs `work` for one map and turns its exceptions into reports; false if it threw.
     bool attempt(const std::wstring& map, const std::function<void()>& work) {
         try {
+            if (isUnmatchedPattern(map))
+                throw notFound(map);
             work();
             return true;
         } catch (const std::exception& e) {
@@ -77,18 +80,35 @@ struct ExtractOptions {
     std::vector<std::wstring> maps;
 };
 
+// A map given earlier in this run and the Targa file its preview went to.
+struct SavedPreview {
+    std::wstring map;
+    std::wstring targa;
+};
+
+// Why `targa` must not be written for `map`: a Targa file written earlier in the run is
+// never written again, whatever became of its map afterwards. Empty when it may be.
+std::wstring clashWithEarlier(const std::vector<SavedPreview>& saved, const std::wstring& map,
+                              const std::wstring& targa) {
+    for (const SavedPreview& earlier : saved) {
+        if (filesystem_ops::isSameFile(earlier.map, map))
+            return L"The map was given more than once; its preview was saved to:\n" + earlier.targa;
+        if (filesystem_ops::isSameFile(earlier.targa, targa))
+            return L"The preview file was already written for another map:\n" + targa;
+    }
+    return std::wstring();
+}
+
 int extract(const ExtractOptions& options) {
     Reporter report(options.maps.size() > 1);
     bool anyFailed = false;
     bool anyWithoutPreview = false;
-    std::vector<std::wstring> written;
+    std::vector<SavedPreview> saved;
     for (const std::wstring& map : options.maps) {
         const std::wstring targa = options.output ? *options.output : defaultPreviewPath(map);
-        bool clash = false;
-        for (const std::wstring& earlier : written)
-            clash = clash || filesystem_ops::isSameFile(earlier, targa);
-        if (clash) {
-            report.fail(map, L"The preview file was already written for another map:\n" + targa);
+        const std::wstring clash = clashWithEarlier(saved, map, targa);
+        if (!clash.empty()) {
+            report.fail(map, clash);
             anyFailed = true;
             continue;
         }
@@ -96,7 +116,9 @@ int extract(const ExtractOptions& options) {
         const bool done = report.attempt(map, [&] {
             result = runExtraction(
                 targa, map, options.keep ? MapChange::KeepMap : MapChange::RemovePreview,
-                options.force ? ExistingTarga::Overwrite : ExistingTarga::Refuse);
+                options.force ? ExistingTarga::Overwrite : ExistingTarga::Refuse, [&] {
+                    saved.push_back({map, targa});
+                });
         });
         if (!done) {
             anyFailed = true;
@@ -104,7 +126,6 @@ int extract(const ExtractOptions& options) {
             report.fail(map, loadResourceString(IDS_NO_PREVIEW));
             anyWithoutPreview = true;
         } else {
-            written.push_back(targa);
             printLine(map + L": preview saved to " + targa +
                       (options.keep ? L", map unchanged" : L", removed from the map"));
         }
@@ -193,6 +214,7 @@ int runExtractCommand(const std::vector<std::wstring>& arguments) {
             return usageError(L"unknown option " + argument);
         }
     }
+    options.maps = expandWildcards(options.maps);
     if (options.maps.empty())
         return usageError(L"extract needs at least one map");
     if (options.output && options.maps.size() > 1)
@@ -218,7 +240,8 @@ int runTedchunk(const std::vector<std::wstring>& arguments) {
     }
     if (command == L"extract")
         return runExtractCommand(arguments);
-    const std::vector<std::wstring> maps(arguments.begin() + 1, arguments.end());
+    const std::vector<std::wstring> maps =
+        expandWildcards(std::vector<std::wstring>(arguments.begin() + 1, arguments.end()));
     if (command == L"list") {
         if (maps.size() != 1)
             return usageError(L"list takes exactly one map");

@@ -3,7 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -78,22 +85,27 @@ TEST_F(TedchunkTest, NoPreviewWithoutFailuresExitsWithThree) {
     EXPECT_EQ(single.err, NO_PREVIEW + L"\n") << "one map: no prefix";
 }
 
-TEST_F(TedchunkTest, TwoMapsOfOneBatchNeverShareATargaFile) {
+// A Targa file written in a run is never written again: not when its map could not be
+// rewritten afterwards (read-only) and a later map names it too, and not when the same
+// map is given again, which is said as such.
+TEST_F(TedchunkTest, ATargaFileIsWrittenOncePerRun) {
     const std::wstring first = placeMap(L"alpha.ted", sample.bytes());
-    const std::wstring second = placeMap(L"alpha", sample.bytes());
-    for (const bool force : {false, true}) {
-        writeFile(first, sample.bytes());
-        std::filesystem::remove(nativePath(path(L"alpha.tga")));
-        std::vector<std::wstring> arguments{L"extract", first, second};
-        if (force)
-            arguments.insert(arguments.begin() + 1, L"--force");
-        const ProgramRun run = tedchunk(arguments);
-        EXPECT_EQ(run.exitCode, 1);
-        EXPECT_EQ(readFile(first), sample.withoutPreview());
-        EXPECT_EQ(readFile(second), sample.bytes());
-        EXPECT_EQ(readFile(path(L"alpha.tga")), sample.preview);
-        EXPECT_NE(run.err.find(second + L": "), std::wstring::npos) << run.err;
-    }
+    const Bytes secondMap = chunk(19, text("second preview"));
+    const std::wstring second = placeMap(L"alpha", secondMap);
+    const std::wstring targa = path(L"alpha.tga");
+    setReadOnly(first, true);
+    const ProgramRun run = tedchunk({L"extract", L"--force", first, second, first});
+    setReadOnly(first, false);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, L"");
+    EXPECT_EQ(run.err, first + L": Unable to open file:\n" + first + L"\n" + second +
+                           L": The preview file was already written for another map:\n" + targa +
+                           L"\n" + first +
+                           L": The map was given more than once; its preview was saved to:\n" +
+                           targa + L"\n");
+    EXPECT_EQ(readFile(targa), sample.preview);
+    EXPECT_EQ(readFile(first), sample.bytes());
+    EXPECT_EQ(readFile(second), secondMap);
 }
 
 TEST_F(TedchunkTest, ListShowsTheTree) {
@@ -158,6 +170,83 @@ TEST_F(TedchunkTest, HelpAndVersion) {
 }
 
 #ifndef _WIN32
+// A name is the bytes given: one that is not valid UTF-8 names that file and no other
+// that decodes alike, and is printed as it was given.
+TEST_F(TedchunkTest, NamesAreTheBytesGiven) {
+    const std::wstring named = placeMap(L"n\xDCFF.ted", sample.bytes());
+    const std::wstring lookalike = placeMap(L"n\uFFFD.ted", sample.bytes());
+    std::filesystem::create_directory(nativePath(path(L"sub")));
+    const std::wstring inFolder = placeMap(L"sub/m.ted", sample.bytes());
+    const std::wstring overlongSlash = path(L"sub\xDCC0\xDCAFm.ted");
+    const ProgramRun run = tedchunk({L"extract", named, overlongSlash});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out,
+              named + L": preview saved to " + path(L"n\xDCFF.tga") + L", removed from the map\n");
+    EXPECT_EQ(run.err, overlongSlash + L": Unable to find file:\n" + overlongSlash + L"\n");
+    EXPECT_EQ(readFile(named), sample.withoutPreview());
+    EXPECT_EQ(readFile(lookalike), sample.bytes());
+    EXPECT_EQ(readFile(inFolder), sample.bytes());
+}
+
+// SIGTERM while the new map is being written: the temporary file goes, the map stays as
+// it was, and the program still ends by the signal.
+TEST_F(TedchunkTest, SignalInTheMiddleOfARewriteLeavesNoTemporaryFile) {
+    const Bytes big = concat({chunk(19, sample.preview), chunk(1, Bytes(48 << 20, 0x5A))});
+    const std::wstring map = placeMap(L"big.ted", big);
+    bool caught = false;
+    const ProgramRun run = runProgram(TEDCHUNK_PROGRAM, {L"extract", map}, {}, [&](long pid) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!caught && std::chrono::steady_clock::now() < deadline) {
+            const auto names = dir.names();
+            caught = names.count("big.tga") &&
+                     std::any_of(names.begin(), names.end(), [](const auto& name) {
+                         return name.string().rfind("~mp", 0) == 0;
+                     });
+        }
+        kill(static_cast<pid_t>(pid), SIGTERM);
+    });
+    ASSERT_TRUE(caught) << "the map's temporary file never showed";
+    EXPECT_EQ(run.exitCode, 128 + SIGTERM);
+    EXPECT_EQ(readFile(map), big);
+    EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"big.ted", "big.tga"}));
+}
+
+// A file-size limit makes the Targa write fail: a failed write, not the end of the
+// program, and the Targa file it was to replace is kept.
+TEST_F(TedchunkTest, FileSizeLimitKeepsTheOldTargaFile) {
+    const std::wstring map = placeMap(L"alpha.ted", sample.bytes());
+    writeFile(path(L"alpha.tga"), text("older preview"));
+    const ProgramRun run = runProgram(
+        L"/usr/bin/prlimit", {L"--fsize=100", TEDCHUNK_PROGRAM, L"extract", L"--force", map});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, L"Unable to write file\n");
+    EXPECT_EQ(readFile(path(L"alpha.tga")), text("older preview"));
+    EXPECT_EQ(readFile(map), sample.bytes());
+    EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"alpha.ted", "alpha.tga"}));
+}
+
+// Only plain files, and none the user protected: a FIFO as map or Targa path is refused at
+// once, never waited on, and so is a read-only Targa file, even for root.
+TEST_F(TedchunkTest, WhatIsNoWritablePlainFileIsRefusedAtOnce) {
+    const std::wstring map = placeMap(L"alpha.ted", sample.bytes());
+    const std::wstring fifo = path(L"pipe"), readOnly = path(L"kept.tga");
+    ASSERT_EQ(mkfifo(nativePath(fifo).c_str(), 0600), 0);
+    writeFile(readOnly, text("kept"));
+    setReadOnly(readOnly, true);
+    for (const auto& [arguments, refused] :
+         {std::pair{std::vector<std::wstring>{L"check", fifo}, fifo},
+          std::pair{std::vector<std::wstring>{L"extract", L"--force", L"-o", fifo, map}, fifo},
+          std::pair{std::vector<std::wstring>{L"extract", L"--force", L"-o", readOnly, map},
+                    readOnly}}) {
+        const ProgramRun run = tedchunk(arguments);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, L"Unable to open file:\n" + refused + L"\n");
+    }
+    EXPECT_EQ(readFile(map), sample.bytes());
+    EXPECT_EQ(readFile(readOnly), text("kept"));
+    setReadOnly(readOnly, false);
+}
+
 TEST_F(TedchunkTest, NoPreviewTextFollowsTheUsersLanguage) {
     const std::wstring none = placeMap(L"none.ted", {});
     const ProgramRun run = tedchunk({L"extract", none}, {{"LC_ALL", ""}, {"LANG", "de_DE.UTF-8"}});

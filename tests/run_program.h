@@ -1,11 +1,14 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 // Runs a program to its end with the given arguments, as a user at a terminal would,
-// and collects what it printed (decoded from UTF-8) and its exit code.
+// and collects what it printed (decoded from UTF-8) and its exit code: on Linux, 128 +
+// the signal's number when a signal ended it. `meanwhile`, if given, runs once the
+// program has started, with its process id.
 struct ProgramRun {
     int exitCode = -1;
     std::wstring out;
@@ -13,7 +16,8 @@ struct ProgramRun {
 };
 
 ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                      const std::vector<std::pair<std::string, std::string>>& environment = {});
+                      const std::vector<std::pair<std::string, std::string>>& environment = {},
+                      const std::function<void(long processId)>& meanwhile = nullptr);
 
 #ifdef _WIN32
 // One argument as it goes into a Windows command line, so that the program's parser

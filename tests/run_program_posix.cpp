@@ -9,7 +9,8 @@
 #include <unistd.h>
 
 ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                      const std::vector<std::pair<std::string, std::string>>& environment) {
+                      const std::vector<std::pair<std::string, std::string>>& environment,
+                      const std::function<void(long processId)>& meanwhile) {
     TempDir capture;
     const std::wstring outPath = capture.file(L"out"), errPath = capture.file(L"err");
     std::vector<std::string> argv{toUtf8(program)};
@@ -33,6 +34,8 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
         execv(pointers[0], pointers.data());
         _exit(127);
     }
+    if (meanwhile)
+        meanwhile(child);
     int status = 0;
     waitpid(child, &status, 0);
     ProgramRun run;

@@ -27,7 +27,8 @@ std::wstring quoted(const std::wstring& argument) {
 }
 
 ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                      const std::vector<std::pair<std::string, std::string>>& environment) {
+                      const std::vector<std::pair<std::string, std::string>>& environment,
+                      const std::function<void(long processId)>& meanwhile) {
     TempDir capture;
     const std::wstring outPath = capture.file(L"out"), errPath = capture.file(L"err");
     std::wstring commandLine = quoted(program);
@@ -55,6 +56,8 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
                             nullptr, &startup, &process))
             throw std::runtime_error("cannot start " + toUtf8(program));
         const Handle processHandle(process.hProcess), thread(process.hThread);
+        if (meanwhile)
+            meanwhile(static_cast<long>(process.dwProcessId));
         WaitForSingleObject(process.hProcess, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);

@@ -1,0 +1,63 @@
+#include "unique_handle.h"
+#include "wildcards.h"
+#include "win32_path.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace {
+
+bool hasWildcards(const std::wstring& argument) {
+    return argument.find_first_of(L"*?") != std::wstring::npos;
+}
+
+struct SearchTraits {
+    using Type = HANDLE;
+    static Type invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(Type search) { FindClose(search); }
+};
+
+// Names as Windows lists them: letter case aside, then exactly.
+bool comesBefore(const std::wstring& a, const std::wstring& b) {
+    const int order = CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE);
+    return order == CSTR_EQUAL ? a < b : order == CSTR_LESS_THAN;
+}
+
+std::vector<std::wstring> filesMatching(const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    const UniqueHandle<SearchTraits> search(FindFirstFileExW(
+        win32Path(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    if (!search)
+        return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(found.cFileName);
+    } while (FindNextFileW(search.get(), &found));
+    std::sort(names.begin(), names.end(), comesBefore);
+    const std::wstring folder = pattern.substr(0, pattern.find_last_of(L"\\/:") + 1);
+    for (std::wstring& name : names)
+        name.insert(0, folder);
+    return names;
+}
+
+} // namespace
+
+std::vector<std::wstring> expandWildcards(const std::vector<std::wstring>& arguments) {
+    std::vector<std::wstring> expanded;
+    for (const std::wstring& argument : arguments) {
+        const std::vector<std::wstring> files =
+            hasWildcards(argument) ? filesMatching(argument) : std::vector<std::wstring>();
+        if (files.empty())
+            expanded.push_back(argument);
+        else
+            expanded.insert(expanded.end(), files.begin(), files.end());
+    }
+    return expanded;
+}
+
+// No file name holds * or ?: after expansion, an argument with one matched nothing.
+bool isUnmatchedPattern(const std::wstring& argument) {
+    return hasWildcards(argument);
+}
