@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
-// The platform's side of file access, one implementation per platform. Everything
-// portable about PhysicalFile (its position, the end a seek stops at) is built on it.
+// The platform's side of file access and of the memory a chunk tree takes, one
+// implementation per platform. Everything portable about PhysicalFile (its position, the
+// end a seek stops at) is built on it.
 
 #ifdef _WIN32
 struct FileHandleTraits {
@@ -52,6 +53,15 @@ using Char = char;
 std::basic_string<Char> nameOf(const std::wstring& path);
 // Removes a file by that name; safe in a signal handler.
 void removeNow(const Char* name);
+
+// Memory for a large body: fresh pages that the system may back with huge pages, so that
+// a body of hundreds of MiB is not faulted in 4 KiB at a time. Null when there is none.
+void* allocateLarge(std::size_t bytes);
+void releaseLarge(void* memory, std::size_t bytes);
+
+// How much memory the machine has available now (MemAvailable on Linux, the available
+// physical memory on Windows); the largest value when that cannot be told.
+std::uint64_t availableMemory();
 
 } // namespace native
 

@@ -135,11 +135,6 @@ int extract(const ExtractOptions& options) {
     return anyWithoutPreview ? EXIT_NO_PREVIEW : EXIT_ALL_DONE;
 }
 
-std::unique_ptr<ChunkNode> load(const std::wstring& map) {
-    PhysicalFile file(OPEN_READ, map);
-    return loadChunkTree(file);
-}
-
 // Body length of a node as it stands in the file.
 std::uint64_t bodyLength(const ChunkNode& node) {
     if (!node.isContainer())
@@ -164,10 +159,10 @@ void listChildren(const ChunkNode& node, std::uint64_t offset, const std::wstrin
 
 int list(const std::wstring& map) {
     Reporter report(false);
-    std::unique_ptr<ChunkNode> root;
-    if (!report.attempt(map, [&] { root = load(map); }))
+    std::optional<ChunkTree> tree;
+    if (!report.attempt(map, [&] { tree.emplace(loadChunkFile(map)); }))
         return EXIT_FAILED;
-    listChildren(*root, 0, L"");
+    listChildren(tree->root(), 0, L"");
     return EXIT_ALL_DONE;
 }
 
@@ -183,7 +178,7 @@ int check(const std::vector<std::wstring>& maps) {
     bool anyFailed = false;
     for (const std::wstring& map : maps) {
         std::size_t chunks = 0;
-        if (report.attempt(map, [&] { chunks = countChunks(*load(map)); }))
+        if (report.attempt(map, [&] { chunks = countChunks(loadChunkFile(map).root()); }))
             printLine(map + L": well-formed, " + std::to_wstring(chunks) + L" chunks");
         else
             anyFailed = true;

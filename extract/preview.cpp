@@ -13,7 +13,7 @@
 namespace {
 
 // The first top-level type-19 chunk if it holds data; later ones are not looked at.
-std::list<ChunkNode::ChildEntry>::iterator findPreview(ChunkNode& root) {
+ChunkNode::ChildEntry* findPreview(ChunkNode& root) {
     auto entry = root.children.begin();
     while (entry != root.children.end() && entry->type != PREVIEW_CHUNK_TYPE)
         ++entry;
@@ -31,7 +31,7 @@ bool takePreview(ChunkNode& root, const std::wstring& targaPath) {
     const ChunkNode& preview = *entry->child;
     // A preview that did not reach the disk must not be removed from the map.
     writeFileSafely(targaPath, WriteTarget::NewOrExisting, [&](PhysicalFile& targa) {
-        if (targa.write(preview.data.get(), preview.size) != preview.size)
+        if (targa.write(preview.data, preview.size) != preview.size)
             throw WriteException();
     });
     root.children.erase(entry);
@@ -41,23 +41,20 @@ bool takePreview(ChunkNode& root, const std::wstring& targaPath) {
 PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
                             MapChange change, ExistingTarga existing,
                             const std::function<void()>& previewSaved) {
-    std::unique_ptr<ChunkNode> root;
-    {
-        PhysicalFile map(OPEN_READ, mapPath);
-        root = loadChunkTree(map);
-    }
+    ChunkTree tree = loadChunkFile(mapPath);
+    ChunkNode& root = tree.root();
     if (filesystem_ops::isSameFile(targaPath, mapPath))
         throw wruntime_error(L"The preview file must not be the map file itself.");
-    if (existing == ExistingTarga::Refuse && findPreview(*root) != root->children.end() &&
+    if (existing == ExistingTarga::Refuse && findPreview(root) != root.children.end() &&
         filesystem_ops::exists(targaPath))
         throw wruntime_error(L"The preview file already exists:\n" + targaPath);
-    if (!takePreview(*root, targaPath))
+    if (!takePreview(root, targaPath))
         return PreviewResult::NoPreview;
     if (previewSaved)
         previewSaved();
     if (change == MapChange::RemovePreview)
         writeFileSafely(mapPath, WriteTarget::ExistingFile,
-                        [&](PhysicalFile& file) { writeChunkTree(*root, file); });
+                        [&](PhysicalFile& file) { writeChunkTree(root, file); });
     return PreviewResult::Extracted;
 }
 

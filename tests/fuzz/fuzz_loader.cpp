@@ -1,6 +1,7 @@
 // Arbitrary bytes as a map file. Either the tree loads, and writing it gives back the
 // input (every empty container as an empty data chunk) which loads to the same tree,
-// or loading fails with ReadException alone. The real PhysicalFile reads and writes.
+// or loading fails with ReadException alone. The real PhysicalFile reads and writes,
+// through a buffer window so small that reads and writes keep crossing its edges.
 #include "chunk_node.h"
 #include "file.h"
 #include "fuzz_support.h"
@@ -11,8 +12,16 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <optional>
 
 namespace {
+
+constexpr std::uint32_t WINDOW = 64;
+
+ChunkTree load(const std::wstring& path) {
+    PhysicalFile file(OPEN_READ, path);
+    return loadChunkTree(file, 64u << 20, WINDOW);
+}
 
 // Equal as a rewrite keeps them: an empty container counts as an empty data chunk.
 bool sameTree(const ChunkNode& a, const ChunkNode& b) {
@@ -24,7 +33,7 @@ bool sameTree(const ChunkNode& a, const ChunkNode& b) {
     if (a.isContainer() != b.isContainer())
         return false;
     if (!a.isContainer())
-        return a.size == b.size && std::equal(a.data.get(), a.data.get() + a.size, b.data.get());
+        return a.size == b.size && std::equal(a.data, a.data + a.size, b.data);
     if (a.children.size() != b.children.size())
         return false;
     auto other = b.children.begin();
@@ -43,15 +52,10 @@ std::size_t dataBytes(const ChunkNode& node) {
     return total;
 }
 
-std::unique_ptr<ChunkNode> load(const std::wstring& path) {
-    PhysicalFile file(OPEN_READ, path);
-    return loadChunkTree(file);
-}
-
 Bytes write(const ChunkNode& root, const std::wstring& path) {
     {
         PhysicalFile file(OPEN_WRITE, path);
-        writeChunkTree(root, file);
+        writeChunkTree(root, file, WINDOW);
     }
     return readFile(path);
 }
@@ -65,9 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     writeFile(input, Bytes(data, data + size));
     const ReferenceParse expected = parseReference(data, size);
 
-    std::unique_ptr<ChunkNode> tree;
+    std::optional<ChunkTree> tree;
     try {
-        tree = load(input);
+        tree.emplace(load(input));
     } catch (const ReadException& e) {
         if (expected.wellFormed)
             fail("a well-formed stream was refused");
@@ -81,16 +85,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (!expected.wellFormed)
         fail("a malformed stream was loaded");
-    if (dataBytes(*tree) > size)
+    if (dataBytes(tree->root()) > size)
         fail("the tree holds more data than the file");
 
-    const Bytes written = write(*tree, output);
+    const Bytes written = write(tree->root(), output);
     if (written != expected.normalized)
         fail("the rewritten stream differs from the input");
-    const std::unique_ptr<ChunkNode> again = load(output);
-    if (!sameTree(*tree, *again))
+    const ChunkTree again = load(output);
+    if (!sameTree(tree->root(), again.root()))
         fail("the rewritten stream loads to a different tree");
-    if (write(*again, output) != written)
+    if (write(again.root(), output) != written)
         fail("a second rewrite changed the stream");
     return 0;
 }

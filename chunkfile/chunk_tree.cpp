@@ -1,0 +1,164 @@
+#include "buffered_file.h"
+#include "chunk_node.h"
+#include "file.h"
+#include "native.h"
+#include "wexception.h"
+
+#include <new>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t BLOCK = 1u << 20;
+// Larger pieces get memory of their own rather than wasting the rest of a block.
+constexpr std::size_t OWN_PIECE = BLOCK / 8;
+
+// Under AddressSanitizer every piece is an allocation of its own, which it watches for
+// use past its end and for leaks; memory taken from the system directly it cannot see.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool SANITIZED = true;
+#elif defined(__has_feature)
+constexpr bool SANITIZED = __has_feature(address_sanitizer);
+#else
+constexpr bool SANITIZED = false;
+#endif
+
+// What an empty body points at: it is never read or written, but not null, so that an
+// empty data chunk stays a data chunk.
+std::uint8_t emptyBody;
+
+struct Release {
+    std::size_t bytes;
+    void operator()(std::uint8_t* memory) const {
+        if (SANITIZED)
+            delete[] memory;
+        else
+            native::releaseLarge(memory, bytes);
+    }
+};
+
+} // namespace
+
+// Hands out the tree's memory from blocks of 1 MiB, larger pieces on their own, and
+// counts every byte it takes from the system against the budget. All of it comes from
+// the system directly (native::allocateLarge), faulted in at once.
+struct ChunkTree::Memory {
+    explicit Memory(std::uint64_t limit) : budget(limit) {}
+
+    // Counts `bytes` more, or throws std::bad_alloc when that passes the budget.
+    void take(std::uint64_t bytes) {
+        if (bytes > budget - used)
+            throw std::bad_alloc();
+        used += bytes;
+    }
+
+    std::uint8_t* piece(std::size_t bytes) {
+        take(bytes);
+        // Room first, so that the memory is owned the moment it is taken.
+        if (pieces.size() == pieces.capacity())
+            pieces.reserve(2 * pieces.size() + 16);
+        auto* memory = SANITIZED ? new std::uint8_t[bytes]
+                                 : static_cast<std::uint8_t*>(native::allocateLarge(bytes));
+        if (!memory)
+            throw std::bad_alloc();
+        pieces.emplace_back(memory, Release{bytes});
+        return memory;
+    }
+
+    void* allocate(std::size_t bytes, std::size_t alignment) {
+        const std::size_t padding =
+            (alignment - reinterpret_cast<std::uintptr_t>(next) % alignment) % alignment;
+        if (bytes > OWN_PIECE || SANITIZED)
+            return piece(bytes);
+        if (bytes + padding > left) {
+            next = piece(BLOCK);
+            left = BLOCK;
+            return allocate(bytes, alignment);
+        }
+        void* start = next + padding;
+        next += padding + bytes;
+        left -= padding + bytes;
+        return start;
+    }
+
+    std::uint8_t* allocateBody(std::uint32_t size) {
+        return size == 0 ? &emptyBody : static_cast<std::uint8_t*>(allocate(size, 1));
+    }
+
+    const std::uint64_t budget;
+    std::uint64_t used = 0;
+    std::vector<std::unique_ptr<std::uint8_t, Release>> pieces;
+    std::uint8_t* next = nullptr;
+    std::size_t left = 0;
+};
+
+ChunkTree::ChunkTree() : rootNode(nullptr) {}
+ChunkTree::~ChunkTree() = default;
+ChunkTree::ChunkTree(ChunkTree&&) noexcept = default;
+ChunkTree& ChunkTree::operator=(ChunkTree&&) noexcept = default;
+
+// Builds a tree chunk by chunk from a reader, as deep as the reader nests.
+class ChunkTreeLoader {
+public:
+    ChunkTreeLoader(ChunkReader& r, ChunkTree::Memory& m)
+        : reader(r), memory(m), levels(MAX_CHUNK_DEPTH + 1) {}
+
+    // The node for the reader's current chunk with its subtree; on a fresh reader, the
+    // root of the whole file.
+    ChunkNode* load(std::size_t depth) {
+        auto* node = new (memory.allocate(sizeof(ChunkNode), alignof(ChunkNode))) ChunkNode();
+        if (reader.currentSize >= 0) {
+            node->size = static_cast<std::uint32_t>(reader.currentSize);
+            node->data = memory.allocateBody(node->size);
+            reader.readData(node->data, reader.currentSize);
+            return node;
+        }
+        // The children gather in this level's list, reused from container to container,
+        // and are then copied into an array of their exact number.
+        std::vector<ChunkNode::ChildEntry>& entries = levels[depth];
+        entries.clear();
+        for (std::int32_t t = reader.nextChunk(); t != -1; t = reader.nextChunk()) {
+            ChunkNode* child = load(depth + 1);
+            if (entries.size() == entries.capacity())
+                memory.take((entries.capacity() + 1) * sizeof(ChunkNode::ChildEntry));
+            entries.push_back({static_cast<std::uint32_t>(t), child});
+        }
+        if (!entries.empty()) {
+            node->children.first = static_cast<ChunkNode::ChildEntry*>(memory.allocate(
+                entries.size() * sizeof(ChunkNode::ChildEntry), alignof(ChunkNode::ChildEntry)));
+            std::copy(entries.begin(), entries.end(), node->children.first);
+            node->children.count = static_cast<std::uint32_t>(entries.size());
+        }
+        return node;
+    }
+
+    // A whole file's tree, which may take `budget` bytes at the most.
+    static ChunkTree loadTree(ChunkReader& reader, std::uint64_t budget) {
+        ChunkTree tree;
+        tree.memory = std::make_unique<ChunkTree::Memory>(budget);
+        tree.rootNode = ChunkTreeLoader(reader, *tree.memory).load(0);
+        return tree;
+    }
+
+private:
+    ChunkReader& reader;
+    ChunkTree::Memory& memory;
+    std::vector<std::vector<ChunkNode::ChildEntry>> levels;
+};
+
+ChunkTree loadChunkTree(PhysicalFile& file) {
+    return loadChunkTree(file, native::availableMemory());
+}
+
+ChunkTree loadChunkTree(PhysicalFile& file, std::uint64_t memoryBudget, std::uint32_t window) {
+    if (file.fullSize() > 0xFFFFFFFFu)
+        throw ReadException();
+    BufferedFile buffered(file, window);
+    ChunkReader reader(buffered);
+    return ChunkTreeLoader::loadTree(reader, memoryBudget);
+}
+
+ChunkTree loadChunkFile(const std::wstring& path) {
+    PhysicalFile file(OPEN_READ, path);
+    return loadChunkTree(file);
+}
