@@ -19,7 +19,7 @@ check() {
     map=$dir/$1.ted
     report=$("$generator" "$1" "$map")
     bytes=${report%% bytes*}
-    chunks=$(echo "$report" | sed 's/.*, \([0-9]*\) chunks/\1/')
+    chunks=$(echo "$report" | sed 's/.*, \([0-9]*\) chunks.*/\1/')
     [ "$(wc -c <"$map")" -eq "$bytes" ] || fail "$1: size differs from the report"
     [ "$("$tedchunk" check "$map")" = "$map: well-formed, $chunks chunks" ] ||
         fail "$1: not well-formed with $chunks chunks"

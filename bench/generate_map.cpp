@@ -61,6 +61,7 @@ public:
     }
     // A data chunk holding an uncompressed 32-bit Targa image.
     void preview(int width, int height) {
+        previewAt = bytes.size();
         begin(PREVIEW_TYPE);
         const std::uint8_t header[18] = {0,
                                          0,
@@ -83,9 +84,13 @@ public:
         bytes.insert(bytes.end(), header, header + sizeof header);
         appendNoise(std::size_t(width) * height * 4);
         end();
+        previewLength = bytes.size() - previewAt - HEADER;
     }
 
     std::size_t size() const { return bytes.size(); }
+    // Where the preview chunk's header is, and the length of its body.
+    std::size_t previewOffset() const { return previewAt; }
+    std::size_t previewBody() const { return previewLength; }
     std::size_t chunks() const { return count; }
     const std::vector<std::uint8_t>& content() const { return bytes; }
 
@@ -115,6 +120,8 @@ private:
     // Header offset of the chunk closed last: inside the closing chunk when beyond its header.
     std::size_t lastClosedInside = 0;
     std::size_t count = 0;
+    std::size_t previewAt = 0;
+    std::size_t previewLength = 0;
     Random noise;
 };
 
@@ -208,6 +215,7 @@ int main(int argc, char** argv) {
         std::perror(argv[2]);
         return 1;
     }
-    std::printf("%zu bytes, %zu chunks\n", map.size(), map.chunks());
+    std::printf("%zu bytes, %zu chunks, preview at %zu, %zu bytes\n", map.size(), map.chunks(),
+                map.previewOffset(), map.previewBody());
     return 0;
 }
