@@ -18,6 +18,29 @@ struct SearchTraits {
     static void close(Type search) { FindClose(search); }
 };
 
+bool sameLetter(wchar_t a, wchar_t b) {
+    return CompareStringOrdinal(&a, 1, &b, 1, TRUE) == CSTR_EQUAL;
+}
+
+// * for any run of characters, ? for any one, letter case aside. The system's search
+// also matches the short 8.3 names, so that "*.ted" finds "x.tedx" (short "X~1.TED"):
+// each name it finds is checked again.
+bool matches(const wchar_t* name, const wchar_t* pattern) {
+    for (; *pattern; ++pattern, ++name) {
+        if (*pattern == L'*') {
+            for (const wchar_t* rest = name;; ++rest) {
+                if (matches(rest, pattern + 1))
+                    return true;
+                if (!*rest)
+                    return false;
+            }
+        }
+        if (!*name || (*pattern != L'?' && !sameLetter(*name, *pattern)))
+            return false;
+    }
+    return !*name;
+}
+
 // Names as Windows lists them: letter case aside, then exactly.
 bool comesBefore(const std::wstring& a, const std::wstring& b) {
     const int order = CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE);
@@ -25,6 +48,8 @@ bool comesBefore(const std::wstring& a, const std::wstring& b) {
 }
 
 std::vector<std::wstring> filesMatching(const std::wstring& pattern) {
+    const std::size_t nameStart = pattern.find_last_of(L"\\/:") + 1;
+    const std::wstring namePattern = pattern.substr(nameStart);
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
     const UniqueHandle<SearchTraits> search(FindFirstFileExW(
@@ -32,13 +57,13 @@ std::vector<std::wstring> filesMatching(const std::wstring& pattern) {
     if (!search)
         return names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            matches(found.cFileName, namePattern.c_str()))
             names.push_back(found.cFileName);
     } while (FindNextFileW(search.get(), &found));
     std::sort(names.begin(), names.end(), comesBefore);
-    const std::wstring folder = pattern.substr(0, pattern.find_last_of(L"\\/:") + 1);
     for (std::wstring& name : names)
-        name.insert(0, folder);
+        name.insert(0, pattern, 0, nameStart);
     return names;
 }
 

@@ -8,7 +8,8 @@
 // Runs a program to its end with the given arguments, as a user at a terminal would,
 // and collects what it printed (decoded from UTF-8) and its exit code: on Linux, 128 +
 // the signal's number when a signal ended it. `meanwhile`, if given, runs once the
-// program has started, with its process id.
+// program has started, with its process id; on Windows the program then has a console
+// of its own, so that it can be interrupted.
 struct ProgramRun {
     int exitCode = -1;
     std::wstring out;
@@ -18,6 +19,10 @@ struct ProgramRun {
 ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
                       const std::vector<std::pair<std::string, std::string>>& environment = {},
                       const std::function<void(long processId)>& meanwhile = nullptr);
+
+// Interrupts a running program as a user at its terminal would: SIGTERM on Linux, Ctrl+C
+// in its console on Windows.
+void interrupt(long processId);
 
 #ifdef _WIN32
 // One argument as it goes into a Windows command line, so that the program's parser

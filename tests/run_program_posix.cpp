@@ -2,6 +2,7 @@
 #include "test_support.h"
 #include "utf8.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
@@ -44,4 +45,8 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
     run.out = fromUtf8(std::string(out.begin(), out.end()));
     run.err = fromUtf8(std::string(err.begin(), err.end()));
     return run;
+}
+
+void interrupt(long processId) {
+    kill(static_cast<pid_t>(processId), SIGTERM);
 }

@@ -52,8 +52,9 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
         startup.hStdOutput = out.get();
         startup.hStdError = err.get();
         PROCESS_INFORMATION process{};
-        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                            nullptr, &startup, &process))
+        const DWORD console = meanwhile ? CREATE_NEW_CONSOLE : 0;
+        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, console,
+                            nullptr, nullptr, &startup, &process))
             throw std::runtime_error("cannot start " + toUtf8(program));
         const Handle processHandle(process.hProcess), thread(process.hThread);
         if (meanwhile)
@@ -69,4 +70,17 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
     run.out = fromUtf8(std::string(out.begin(), out.end()));
     run.err = fromUtf8(std::string(err.begin(), err.end()));
     return run;
+}
+
+// Ctrl+C goes to every program of a console: join the program's, ignoring the event
+// here, and leave it again.
+void interrupt(long processId) {
+    FreeConsole();
+    if (!AttachConsole(static_cast<DWORD>(processId)))
+        throw std::runtime_error("cannot join the program's console");
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    Sleep(100);
+    FreeConsole();
+    SetConsoleCtrlHandler(nullptr, FALSE);
 }
