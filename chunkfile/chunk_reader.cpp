@@ -25,9 +25,6 @@ std::int32_t ChunkReader::nextChunk() {
         consumed = 0;
         return -1;
     }
-    // Anything but a whole header up to the level's end is not part of a valid stream.
-    if (position > end || end - position < CHUNK_HEADER_SIZE)
-        throw ReadException();
     if (depth + 1 >= MAX_CHUNK_DEPTH)
         throw ReadException();
 
@@ -38,6 +35,8 @@ std::int32_t ChunkReader::nextChunk() {
     const std::uint32_t sizeField = decodeLE32(header + 4);
     if (type == END_OF_LEVEL)
         throw ReadException();
+    // Nothing may reach past the level's end: neither a body nor a header read from stray
+    // bytes after a last child.
     const std::uint64_t bodyEnd = std::uint64_t(file.tell()) + (sizeField & LENGTH_MASK);
     if (bodyEnd > end)
         throw ReadException();
