@@ -1,12 +1,13 @@
 #include "tedchunk.h"
 #include "chunk_node.h"
 #include "console.h"
+#include "failure_text.h"
 #include "file.h"
 #include "file_system.h"
 #include "preview.h"
 #include "preview_name.h"
-#include "resource.h"
 #include "string_table.h"
+#include "text_ids.h"
 #include "utf8.h"
 #include "version.h"
 #include "wexception.h"
@@ -54,19 +55,16 @@ public:
         printError(prefixed ? map + L": " + message : message);
     }
 
-    // Runs `work` for one map and turns its exceptions into reports; false if it threw.
+    // Runs `work` for one map and turns its failures into reports; false if it failed.
     bool attempt(const std::wstring& map, const std::function<void()>& work) {
-        try {
+        const std::optional<FailureText> failure = failureOf([&] {
             if (isUnmatchedPattern(map))
                 throw notFound(map);
             work();
-            return true;
-        } catch (const std::exception& e) {
-            fail(map, fromUtf8(e.what()));
-        } catch (const wexception& e) {
-            fail(map, e.message);
-        }
-        return false;
+        });
+        if (failure)
+            fail(map, failure->wide());
+        return !failure;
     }
 
 private:

@@ -1,11 +1,10 @@
 #include "preview.h"
 #include "file.h"
 #include "file_system.h"
-#include "message_box.h"
 #include "report_failures.h"
-#include "resource.h"
 #include "safe_write.h"
 #include "string_table.h"
+#include "text_ids.h"
 #include "wexception.h"
 
 #include <memory>

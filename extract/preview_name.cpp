@@ -4,22 +4,41 @@ namespace {
 
 #ifdef _WIN32
 constexpr const wchar_t* SEPARATORS = L"\\/:";
+constexpr const wchar_t* FOLDER_SEPARATORS = L"\\/";
+constexpr const wchar_t* EXTENSION_ENDS = L"\\ ";
 #else
 constexpr const wchar_t* SEPARATORS = L"/";
+constexpr const wchar_t* FOLDER_SEPARATORS = L"/";
+constexpr const wchar_t* EXTENSION_ENDS = L"/ ";
 #endif
+
+bool isOneOf(wchar_t c, const wchar_t* set) {
+    return std::wstring::traits_type::find(set, std::wstring::traits_type::length(set), c) != nullptr;
+}
+
+std::size_t nameStart(const std::wstring& path) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+        if (isOneOf(path[i], SEPARATORS) && !isOneOf(path[i + 1], FOLDER_SEPARATORS))
+            start = i + 1;
+    }
+    return start;
+}
 
 } // namespace
 
-std::wstring defaultPreviewPath(const std::wstring& mapPath) {
-    const auto separator = mapPath.find_last_of(SEPARATORS);
-    const std::size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
-    std::size_t extension = std::wstring::npos;
-    for (std::size_t i = nameStart; i < mapPath.size(); ++i) {
-        if (mapPath[i] == L'.')
-            extension = i;
-        else if (mapPath[i] == L' ')
-            extension = std::wstring::npos;
+std::wstring bareFileName(const std::wstring& path) {
+    const std::size_t start = nameStart(path);
+    std::size_t end = path.size();
+    for (std::size_t i = start; i < path.size(); ++i) {
+        if (path[i] == L'.')
+            end = i;
+        else if (isOneOf(path[i], EXTENSION_ENDS))
+            end = path.size();
     }
-    const std::size_t nameEnd = extension == std::wstring::npos ? mapPath.size() : extension;
-    return mapPath.substr(0, nameEnd) + L".tga";
+    return path.substr(start, end - start);
+}
+
+std::wstring defaultPreviewPath(const std::wstring& mapPath) {
+    return mapPath.substr(0, nameStart(mapPath)) + bareFileName(mapPath) + L".tga";
 }

@@ -1,6 +1,7 @@
 #include "dialog_driver.h"
 #include "resource.h"
 #include "run_program.h"
+#include "test_support.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,16 +11,6 @@
 #include <thread>
 
 constexpr int NAME_BOX = 0x47C; // the choosers' file name box (cmb13)
-
-bool waitUntil(const std::function<bool()>& condition, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
 
 bool germanExpected() {
     const char* expected = std::getenv("EXPECTED_LANGUAGE");

@@ -4,20 +4,14 @@
 // would work it. Windows only; needs a display.
 #include <windows.h>
 
+#include "native.h"
+
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 constexpr int MESSAGE_TEXT = 0xFFFF; // the static holding a message box's text
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
-
-// Polls `condition` until it holds or `seconds` have passed.
-bool waitUntil(const std::function<bool()>& condition, double seconds = 20);
 // True when the test runs for a German user (EXPECTED_LANGUAGE=de).
 bool germanExpected();
 
@@ -52,6 +46,6 @@ public:
 private:
     HWND waitForWindow(const std::function<bool(HWND)>& matches) const;
 
-    Handle process;
+    FileHandle process;
     DWORD id = 0;
 };

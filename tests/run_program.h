@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 // Runs a program to its end with the given arguments, as a user at a terminal would,
@@ -17,7 +16,6 @@ struct ProgramRun {
 };
 
 ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                      const std::vector<std::pair<std::string, std::string>>& environment = {},
                       const std::function<void(long processId)>& meanwhile = nullptr);
 
 // Interrupts a running program as a user at its terminal would: SIGTERM on Linux, Ctrl+C

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                      const std::vector<std::pair<std::string, std::string>>& environment,
                       const std::function<void(long processId)>& meanwhile) {
     TempDir capture;
     const std::wstring outPath = capture.file(L"out"), errPath = capture.file(L"err");
@@ -30,8 +29,6 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
         const int err = open(toUtf8(errPath).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(out, 1);
         dup2(err, 2);
-        for (const auto& [name, value] : environment)
-            setenv(name.c_str(), value.c_str(), 1);
         execv(pointers[0], pointers.data());
         _exit(127);
     }

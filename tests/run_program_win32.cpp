@@ -1,4 +1,4 @@
-#include "dialog_driver.h"
+#include "native.h"
 #include "run_program.h"
 #include "test_support.h"
 #include "utf8.h"
@@ -27,15 +27,12 @@ std::wstring quoted(const std::wstring& argument) {
 }
 
 ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                      const std::vector<std::pair<std::string, std::string>>& environment,
                       const std::function<void(long processId)>& meanwhile) {
     TempDir capture;
     const std::wstring outPath = capture.file(L"out"), errPath = capture.file(L"err");
     std::wstring commandLine = quoted(program);
     for (const auto& argument : arguments)
         commandLine += L" " + quoted(argument);
-    for (const auto& [name, value] : environment)
-        SetEnvironmentVariableW(fromUtf8(name).c_str(), fromUtf8(value).c_str());
 
     const auto inheritableFile = [](const std::wstring& path) {
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -44,7 +41,7 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
     };
     ProgramRun run;
     {
-        const Handle out(inheritableFile(outPath)), err(inheritableFile(errPath));
+        const FileHandle out(inheritableFile(outPath)), err(inheritableFile(errPath));
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -56,7 +53,7 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
         if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, console,
                             nullptr, nullptr, &startup, &process))
             throw std::runtime_error("cannot start " + toUtf8(program));
-        const Handle processHandle(process.hProcess), thread(process.hThread);
+        const FileHandle processHandle(process.hProcess), thread(process.hThread);
         if (meanwhile)
             meanwhile(static_cast<long>(process.dwProcessId));
         WaitForSingleObject(process.hProcess, INFINITE);
@@ -64,8 +61,6 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
         GetExitCodeProcess(process.hProcess, &code);
         run.exitCode = static_cast<int>(code);
     }
-    for (const auto& [name, value] : environment)
-        SetEnvironmentVariableW(fromUtf8(name).c_str(), nullptr);
     const Bytes out = readFile(outPath), err = readFile(errPath);
     run.out = fromUtf8(std::string(out.begin(), out.end()));
     run.err = fromUtf8(std::string(err.begin(), err.end()));

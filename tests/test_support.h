@@ -4,35 +4,24 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
+#include <set>
 #include <string>
 #include <vector>
-
-// Tests that cannot run under AddressSanitizer (they cap the address space, which its
-// shadow memory needs) check this. g++ defines the first macro, clang has the feature.
-#if defined(__SANITIZE_ADDRESS__)
-#define UNDER_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define UNDER_ADDRESS_SANITIZER 1
-#endif
-#endif
 
 using Bytes = std::vector<std::uint8_t>;
 
 // Byte-stream builders, so that a test shows the bytes it means.
 Bytes le32(std::uint32_t value);
-Bytes bytes(std::initializer_list<int> values);
 Bytes text(const std::string& s);
-Bytes chunk(std::uint32_t type, const Bytes& body);
-Bytes rawHeader(std::uint32_t type, std::uint32_t sizeField);
-Bytes container(std::uint32_t type, std::initializer_list<Bytes> children);
 Bytes concat(std::initializer_list<Bytes> parts);
+Bytes rawHeader(std::uint32_t type, std::uint32_t sizeField);
+Bytes chunk(std::uint32_t type, const Bytes& body);
+Bytes container(std::uint32_t type, std::initializer_list<Bytes> children);
 
-#include <set>
-
-// A fresh folder, removed with everything in it when the object goes. Its name holds
-// the process id, so that a script can clear up after a process that ended abruptly.
+// A fresh folder, removed with everything in it when the object goes. Its name holds the
+// process id, so that a script can clear up after a process that ended abruptly.
 class TempDir {
 public:
     explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path());
@@ -43,48 +32,44 @@ public:
     const std::filesystem::path& path() const { return root; }
     // The full path of `name` inside the folder, as the code under test takes it.
     std::wstring file(const std::wstring& name) const;
-    // The names of the files in the folder.
     std::set<std::filesystem::path> names() const;
 
 private:
     std::filesystem::path root;
 };
 
-// Paths as the code under test takes them: wide strings, UTF-8 on disk under Linux
-// whatever the C locale is. On Windows a path of MAX_PATH characters or more gets the
-// extended-length prefix, so that the helpers reach it too.
+// Paths as the code under test takes them: wide strings, on Linux the bytes they hold
+// (see utf8.h). On Windows a path of MAX_PATH characters or more gets the extended-length
+// prefix, so that the helpers reach it too.
 std::filesystem::path nativePath(const std::wstring& path);
 void writeFile(const std::wstring& path, const Bytes& content);
 Bytes readFile(const std::wstring& path);
 bool fileExists(const std::wstring& path);
 void setReadOnly(const std::wstring& path, bool readOnly);
-bool isReadOnly(const std::wstring& path);
 
-// The platform's folder separator, for paths built by hand.
 #ifdef _WIN32
 constexpr const wchar_t* SEPARATOR = L"\\";
 #else
 constexpr const wchar_t* SEPARATOR = L"/";
 #endif
 
+// Polls `condition` until it holds or `seconds` have passed.
+bool waitUntil(const std::function<bool()>& condition, double seconds = 20);
+
 // A path of exactly `length` characters inside `dir` that ends in `extension`: a folder
 // (created) and a file name of `nameLength` characters, or of about half the rest when
-// it is 0. Both have spaces, several dots and letters outside ASCII. Calls with the
-// same lengths name the same folder.
+// it is 0. Both have spaces, several dots and letters outside ASCII.
 std::wstring pathOfLength(const TempDir& dir, std::size_t length, const std::wstring& extension,
                           std::size_t nameLength = 0);
 
-// A complete, valid uncompressed 24-bit Targa image with the version 2 footer.
-Bytes targaImage(int width, int height);
-
-// A map as the game writes one: header data, nested containers and the preview chunk
-// (type 19) in the middle of the top level.
+// A map as the game writes one: data, nested containers (one holding a type-19 chunk that
+// is not the preview) and the preview chunk in the middle of the top level.
 struct SampleMap {
     Bytes preview;
     Bytes before; // top-level chunks before the preview
     Bytes after;  // top-level chunks after it
-    Bytes bytes() const;
-    Bytes withoutPreview() const;
+    Bytes bytes() const { return concat({before, chunk(19, preview), after}); }
+    Bytes withoutPreview() const { return concat({before, after}); }
 };
 SampleMap sampleMap();
 

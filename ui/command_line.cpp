@@ -1,23 +1,24 @@
 #include "command_line.h"
+#include "unique_handle.h"
 
 #include <windows.h>
 
-#include <memory>
 #include <shellapi.h>
 #include <shlwapi.h>
 
 namespace {
 
-struct LocalMemoryRelease {
-    void operator()(LPWSTR* memory) const { LocalFree(memory); }
+struct LocalMemoryTraits {
+    using Type = LPWSTR*;
+    static Type invalid() { return nullptr; }
+    static void close(Type memory) { LocalFree(memory); }
 };
 
 } // namespace
 
 std::vector<std::wstring> commandLineArguments() {
     int count = 0;
-    const std::unique_ptr<LPWSTR[], LocalMemoryRelease> split(
-        CommandLineToArgvW(GetCommandLineW(), &count));
+    const UniqueHandle<LocalMemoryTraits> split(CommandLineToArgvW(GetCommandLineW(), &count));
     if (!split)
         return {};
     return std::vector<std::wstring>(split.get(), split.get() + count);

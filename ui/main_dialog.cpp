@@ -1,28 +1,22 @@
 #include "main_dialog.h"
 #include "dialog_rules.h"
+#include "preview_name.h"
 #include "file_choosers.h"
 #include "preview.h"
 #include "report_failures.h"
 #include "resource.h"
+#include "unique_handle.h"
 
 #include <shellapi.h>
 #include <vector>
 
 namespace {
 
-// Owns a drop handed to the dialog; the platform's drop data is released whatever
-// happens to the drop.
-class Drop {
-public:
-    explicit Drop(HDROP handle) : handle(handle) {}
-    ~Drop() { DragFinish(handle); }
-    Drop(const Drop&) = delete;
-    Drop& operator=(const Drop&) = delete;
-
-    HDROP get() const { return handle; }
-
-private:
-    HDROP handle;
+// A drop handed to the dialog, released whatever becomes of it.
+struct DropTraits {
+    using Type = HDROP;
+    static Type invalid() { return nullptr; }
+    static void close(Type drop) { DragFinish(drop); }
 };
 
 void applyEnableRule(HWND dialog, const std::wstring& path) {
@@ -53,7 +47,7 @@ void extract(HWND dialog) {
 }
 
 void acceptDrop(HWND dialog, HDROP handle) {
-    const Drop drop(handle);
+    const UniqueHandle<DropTraits> drop(handle);
     if (DragQueryFileW(drop.get(), 0xFFFFFFFF, nullptr, 0) == 0)
         return;
     // A longer name would arrive cut short, naming another path: such a drop is ignored.

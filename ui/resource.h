@@ -1,11 +1,9 @@
 #pragma once
 
-// Resource numbers shared by the code and the resource script.
+// Resource numbers of the dialog program, shared by the code and the resource script.
+#include "text_ids.h"
+
 #define IDD_MAIN 101
-#define IDS_MAP_FILES 102
-#define IDS_ALL_FILES 103
-#define IDS_TARGA_FILES 104
-#define IDS_NO_PREVIEW 105
 
 #define IDC_MAP_PATH 1001
 #define IDC_BROWSE 1002

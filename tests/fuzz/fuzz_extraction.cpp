@@ -15,29 +15,18 @@
 
 namespace {
 
-// Lowers the file-size limit for its lifetime (none for step 0); writes past it fail
-// with EFBIG instead of raising the signal, which is ignored meanwhile.
-class SizeLimit {
-public:
+// Lowers the file-size limit for its lifetime (not at all for step 0), so that writes
+// past it fail: SIGXFSZ is ignored, as tedchunk ignores it.
+struct SizeLimit {
     SizeLimit(unsigned step, std::size_t mapSize) {
+        std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &original);
-        if (step == 0)
-            return;
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered{static_cast<rlim_t>(mapSize * (step - 1) / 6), original.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &lowered);
+        const rlimit lowered{static_cast<rlim_t>(mapSize * (step - 1) / 6), original.rlim_max};
+        if (step != 0)
+            setrlimit(RLIMIT_FSIZE, &lowered);
     }
-    ~SizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &original);
-        if (previousHandler != SIG_ERR)
-            std::signal(SIGXFSZ, previousHandler);
-    }
-    SizeLimit(const SizeLimit&) = delete;
-    SizeLimit& operator=(const SizeLimit&) = delete;
-
-private:
+    ~SizeLimit() { setrlimit(RLIMIT_FSIZE, &original); }
     rlimit original{};
-    void (*previousHandler)(int) = SIG_ERR;
 };
 
 } // namespace

@@ -1,21 +1,22 @@
-// The main dialog's procedure on a real dialog made from resource 101, created modeless
-// in this process, with the choosers replaced and the message boxes recorded.
+// The main dialog's procedure on a real dialog made from resource 101, in this process,
+// with the choosers stood in for and the message boxes recorded.
 #include "file_choosers.h"
 #include "main_dialog.h"
 #include "message_box.h"
 #include "resource.h"
+#include "string_table.h"
 #include "test_support.h"
 #include "utf8.h"
 #include "wexception.h"
 
 #include <gtest/gtest.h>
 
+#include <cderr.h>
 #include <functional>
 #include <new>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <tuple>
-#include <vector>
 
 namespace {
 
@@ -36,6 +37,8 @@ HDROP makeDrop(const std::vector<std::wstring>& names) {
     return static_cast<HDROP>(memory);
 }
 
+const std::wstring REFUSED = L"(refused)"; // a chooser answer: the platform refused the name
+
 struct ShownChooser {
     ChooserKind kind;
     HWND owner;
@@ -44,15 +47,20 @@ struct ShownChooser {
 
 class MainDialogTest : public ::testing::Test {
 protected:
-    // The n-th chooser runs `onChooser`, then answers with answers[n] ("" or none: cancel).
+    // The n-th chooser runs `onChooser`, moves the current folder as the platform's may,
+    // and answers with answers[n]: a name, REFUSED, or "" (or none) for a cancel.
     void SetUp() override {
+        std::filesystem::current_path(dir.path());
         setMessageHook([this](const ShownMessage& m) { shown.push_back(m); });
         setChooserRunner([this](OPENFILENAMEW& record, ChooserKind kind) {
             choosers.push_back({kind, record.hwndOwner, record.lpstrFile});
             if (onChooser)
                 onChooser();
+            std::filesystem::current_path(elsewhere.path());
             const std::size_t n = choosers.size() - 1;
             const std::wstring answer = n < answers.size() ? answers[n] : L"";
+            if (answer == REFUSED)
+                return ChooserOutcome{FALSE, FNERR_INVALIDFILENAME};
             lstrcpynW(record.lpstrFile, answer.c_str(), static_cast<int>(record.nMaxFile));
             return ChooserOutcome{!answer.empty(), 0};
         });
@@ -61,6 +69,7 @@ protected:
         DestroyWindow(dialog);
         setChooserRunner(nullptr);
         setMessageHook(nullptr);
+        std::filesystem::current_path(before);
     }
 
     void open(const wchar_t* startPath) {
@@ -78,11 +87,10 @@ protected:
         SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                      reinterpret_cast<LPARAM>(item(id)));
     }
-    bool ended() const { return !IsWindowVisible(dialog); }
 
-    TempDir dir;
-    const std::wstring folder = dir.path().wstring();
-    const std::wstring map = dir.file(L"alpha.v2.ted");
+    const std::filesystem::path before = std::filesystem::current_path();
+    TempDir dir, elsewhere;
+    const std::wstring folder = dir.path().wstring(), map = dir.file(L"alpha.v2.ted");
     HWND dialog = nullptr;
     std::vector<ShownMessage> shown;
     std::vector<ShownChooser> choosers;
@@ -90,7 +98,9 @@ protected:
     std::function<void()> onChooser;
 };
 
-TEST_F(MainDialogTest, StartPathFillsTheFieldAndEnablesTheButton) {
+// A start path enables the button, even a folder; each edit then applies the rule (an
+// existing file, relative to the current folder), on the text of the control that sent it.
+TEST_F(MainDialogTest, StartPathAndEveryChangeSetTheButton) {
     writeFile(map, {});
     const std::tuple<const wchar_t*, std::wstring, bool> starts[] = {
         {map.c_str(), map, true}, {folder.c_str(), folder, true}, {nullptr, L"", false}};
@@ -99,33 +109,30 @@ TEST_F(MainDialogTest, StartPathFillsTheFieldAndEnablesTheButton) {
         EXPECT_EQ(field(), text);
         EXPECT_EQ(extractEnabled(), enabled) << text;
     }
-    open(folder.c_str());
-    type(folder + L"\\");
-    EXPECT_FALSE(extractEnabled()) << "a folder only until the next edit";
-    EXPECT_TRUE(shown.empty());
-}
-
-TEST_F(MainDialogTest, ChangeNotificationAppliesTheRuleToTheControlThatSentIt) {
-    writeFile(map, {});
-    open(nullptr);
-    type(map);
-    EXPECT_TRUE(extractEnabled());
-    const std::wstring longText = L"C:\\" + std::wstring(1000, L'\u00e4') + L".ted";
-    type(longText);
-    EXPECT_FALSE(extractEnabled());
-    EXPECT_EQ(field(), longText) << "read whole";
-
+    const std::pair<std::wstring, bool> texts[] = {
+        {L"alpha.v2.ted", true},
+        {L".\\alpha.v2.ted", true},
+        {L"beta.ted", false},
+        {folder, false},
+        {folder + L"\\", false},
+        {L".", false},
+        {map, true},
+        {L"", false},
+        {L"C:\\" + std::wstring(1000, L'\u00e4') + L".ted", false}};
+    for (const auto& [text, enabled] : texts) {
+        type(text);
+        EXPECT_EQ(field(), text);
+        EXPECT_EQ(extractEnabled(), enabled) << text;
+    }
     HWND other = CreateWindowW(L"Static", map.c_str(), WS_CHILD, 0, 0, 10, 10, dialog,
                                reinterpret_cast<HMENU>(4711), nullptr, nullptr);
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(4711, EN_CHANGE), reinterpret_cast<LPARAM>(other));
     EXPECT_TRUE(extractEnabled()) << "the sender names an existing file";
-    SetWindowTextW(other, dir.file(L"missing.ted").c_str());
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(4711, EN_CHANGE), reinterpret_cast<LPARAM>(other));
-    EXPECT_FALSE(extractEnabled());
+    EXPECT_TRUE(shown.empty());
 }
 
-// The field takes the first name dropped; an empty list or a name of 260 characters or
-// more (it would come cut short) changes nothing. Every drop is released.
+// The first name dropped fills the field, but not one of 260 characters or more (it
+// would come cut short). Every drop is released.
 TEST_F(MainDialogTest, DropFillsTheFieldWithTheFirstName) {
     const std::wstring other = dir.file(L"beta.ted");
     writeFile(map, {});
@@ -150,44 +157,35 @@ TEST_F(MainDialogTest, DropFillsTheFieldWithTheFirstName) {
     }
 }
 
-TEST_F(MainDialogTest, BrowseFillsTheFieldFromTheMapChooser) {
-    writeFile(map, {});
-    open(folder.c_str());
-    answers = {L"", map};
-    click(IDC_BROWSE);
-    EXPECT_EQ(field(), folder) << "cancelled";
-    EXPECT_TRUE(extractEnabled());
-    click(IDC_BROWSE);
-    EXPECT_EQ(field(), map);
-    EXPECT_TRUE(extractEnabled());
-    ASSERT_EQ(choosers.size(), 2u);
-    EXPECT_EQ(choosers[1].kind, ChooserKind::Open);
-    EXPECT_EQ(choosers[1].owner, dialog);
-    EXPECT_TRUE(shown.empty());
-}
-
-// A successful extraction is the end-to-end test's; here a cancel and a failure.
-TEST_F(MainDialogTest, ExtractOffersTheBareNameAndReportsAFailure) {
+// Browse and Extract open their choosers, owned by the dialog; a cancel changes nothing.
+// (A successful extraction is the end-to-end test's.)
+TEST_F(MainDialogTest, ButtonsOpenTheChoosersOwnedByTheDialog) {
     const Bytes noPreview = chunk(1, text("MAP1"));
     writeFile(map, noPreview);
-    open(map.c_str());
-    answers = {L"", dir.file(L"picture.tga")};
+    open(folder.c_str());
+    answers = {L"", map, L"", dir.file(L"picture.tga")};
+    click(IDC_BROWSE);
+    EXPECT_EQ(field(), folder) << "cancelled";
+    click(IDC_BROWSE);
+    EXPECT_EQ(field(), map);
     click(IDC_EXTRACT);
     EXPECT_TRUE(shown.empty()) << "cancelled";
     click(IDC_EXTRACT);
-    ASSERT_EQ(choosers.size(), 2u);
-    EXPECT_EQ(choosers[1].kind, ChooserKind::Save);
-    EXPECT_EQ(choosers[1].owner, dialog);
-    EXPECT_EQ(choosers[1].initialName, L"alpha.v2");
+    ASSERT_EQ(choosers.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(choosers[i].kind, i < 2 ? ChooserKind::Open : ChooserKind::Save);
+        EXPECT_EQ(choosers[i].owner, dialog);
+    }
+    EXPECT_EQ(choosers[3].initialName, L"alpha.v2");
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, L"The map does not contain a preview image.\nNothing done.");
+    EXPECT_EQ(shown[0].text, loadResourceString(IDS_NO_PREVIEW));
     EXPECT_EQ(shown[0].style, 0x10u) << "MB_ICONERROR";
-    EXPECT_FALSE(ended());
+    EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(readFile(map), noPreview);
     EXPECT_FALSE(fileExists(dir.file(L"picture.tga")));
 }
 
-// A standard exception is shown with its narrow text, a wexception with its message.
+// A failure in a handler is shown (a standard exception's narrow text) and ends the dialog.
 TEST_F(MainDialogTest, FailureInAHandlerIsReportedAndEndsTheDialog) {
     writeFile(map, {});
     const std::tuple<int, std::function<void()>, bool, std::wstring> failures[] = {
@@ -204,7 +202,30 @@ TEST_F(MainDialogTest, FailureInAHandlerIsReportedAndEndsTheDialog) {
         EXPECT_EQ(shown[0].wide, wide);
         EXPECT_EQ(wide ? shown[0].text : fromUtf8(shown[0].narrowText), text);
         EXPECT_EQ(shown[0].style, 0u) << "MB_OK";
-        EXPECT_TRUE(ended());
+        EXPECT_FALSE(IsWindowVisible(dialog));
+    }
+}
+
+// A name too long for the buffer is not offered (cut, it would name another file); one
+// the platform refuses ("maps\") is retried once as an empty name box. The current
+// folder, which the platform's chooser may move, is put back.
+TEST_F(MainDialogTest, TargaChooserOffersOnlyNamesThatFit) {
+    const std::wstring longest(259, L'n'), chosen = L"C:\\out\\chosen.tga";
+    const std::tuple<std::wstring, std::vector<std::wstring>, std::vector<std::wstring>> cases[] = {
+        {longest, {chosen}, {longest}},
+        {longest + L"n", {chosen}, {L""}},
+        {L"maps\\", {REFUSED, chosen}, {L"maps\\", L""}},
+        {L"maps\\", {REFUSED, REFUSED}, {L"maps\\", L""}},
+    };
+    for (const auto& [initialName, given, offered] : cases) {
+        choosers.clear();
+        answers = given;
+        EXPECT_EQ(chooseTargaFile(nullptr, initialName), given.back() == chosen ? chosen : L"");
+        std::vector<std::wstring> names;
+        for (const ShownChooser& c : choosers)
+            names.push_back(c.initialName);
+        EXPECT_EQ(names, offered);
+        EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), dir.path()));
     }
 }
 

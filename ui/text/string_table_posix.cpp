@@ -1,5 +1,5 @@
-#include "resource.h"
 #include "string_table.h"
+#include "text_ids.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -12,13 +12,9 @@ struct Entry {
     const wchar_t* german;
 };
 
-// The same texts as the Windows string table.
+// Generated from string_table.rc, the table the Windows build compiles.
 const Entry TABLE[] = {
-    {IDS_MAP_FILES, L"Map Files", L"Karten Dateien"},
-    {IDS_ALL_FILES, L"All Files", L"Alle Dateien"},
-    {IDS_TARGA_FILES, L"Targa Files", L"Targa Dateien"},
-    {IDS_NO_PREVIEW, L"The map does not contain a preview image.\nNothing done.",
-     L"Die Map verfügt über keine Vorschau.\nKeine Änderung."},
+#include "string_table_entries.inc"
 };
 
 // The language the user's locale asks for, found as the C library would.

@@ -1,0 +1,372 @@
+// tedchunk run as a user runs it, on real files: what it prints, its exit code, and the
+// bytes of every map and Targa file it touches or must leave alone.
+#include "run_program.h"
+#include "string_table.h"
+#include "test_support.h"
+#include "text_ids.h"
+#include "utf8.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <cstdlib>
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+class TedchunkTest : public ::testing::Test {
+protected:
+    ProgramRun tedchunk(const std::vector<std::wstring>& arguments) {
+        return runProgram(TEDCHUNK_PROGRAM, arguments);
+    }
+    std::wstring path(const std::wstring& name) { return dir.file(name); }
+    std::wstring placeMap(const std::wstring& name, const Bytes& content) {
+        writeFile(path(name), content);
+        return path(name);
+    }
+
+    TempDir dir;
+    const SampleMap sample = sampleMap();
+    const std::wstring noPreview = loadResourceString(IDS_NO_PREVIEW);
+};
+
+// Each map of a batch is done or reported, its path first. Exit 1: a map failed; 3: none
+// failed but one had no preview.
+TEST_F(TedchunkTest, BatchReportsEachMap) {
+    const std::wstring good = placeMap(L"good.ted", sample.bytes());
+    const std::wstring none = placeMap(L"none.ted", chunk(1, text("no preview here")));
+    const Bytes broken = concat({chunk(19, text("TGA")), text("stray")});
+    const std::wstring bad = placeMap(L"bad.ted", broken), missing = path(L"missing.ted");
+    ProgramRun run = tedchunk({L"extract", good, none, bad, missing});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out,
+              good + L": preview saved to " + path(L"good.tga") + L", removed from the map\n");
+    EXPECT_EQ(run.err, none + L": " + noPreview + L"\n" + bad + L": Unable to read file\n" +
+                           missing + L": Unable to find file:\n" + missing + L"\n");
+    EXPECT_EQ(readFile(good), sample.withoutPreview());
+    EXPECT_EQ(readFile(bad), broken);
+    EXPECT_EQ(dir.names(),
+              (std::set<std::filesystem::path>{"good.ted", "good.tga", "none.ted", "bad.ted"}));
+    run = tedchunk({L"extract", none});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.err, noPreview + L"\n") << "one map: no prefix";
+}
+
+// The preview is the first top-level chunk of type 19, and only if it holds data.
+TEST_F(TedchunkTest, OnlyTheFirstTopLevelDataChunkOfType19IsThePreview) {
+    const Bytes later = concat({chunk(5, text("x")), chunk(19, text("second"))});
+    const std::wstring map = placeMap(L"map.ted", concat({chunk(19, text("first")), later}));
+    EXPECT_EQ(tedchunk({L"extract", map}).exitCode, 0);
+    EXPECT_EQ(readFile(path(L"map.tga")), text("first"));
+    EXPECT_EQ(readFile(map), later);
+    const Bytes firstIsContainer =
+        concat({container(19, {chunk(1, text("a"))}), chunk(19, text("b"))});
+    writeFile(map, firstIsContainer);
+    EXPECT_EQ(tedchunk({L"extract", L"--force", map}).exitCode, 3);
+    EXPECT_EQ(readFile(map), firstIsContainer);
+    EXPECT_EQ(readFile(path(L"map.tga")), text("first"));
+}
+
+// Only --force overwrites a Targa file; --keep leaves the map as it is; -o names the file.
+TEST_F(TedchunkTest, ExistingTargaFileNeedsForceAndKeepLeavesTheMap) {
+    const std::wstring map = placeMap(L"alpha.v2.ted", sample.bytes());
+    const std::wstring targa = path(L"alpha.v2.tga"), other = path(L"bild.tga");
+    writeFile(targa, text("older preview"));
+    ProgramRun run = tedchunk({L"extract", map});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, L"The preview file already exists:\n" + targa + L"\n");
+    EXPECT_EQ(readFile(targa), text("older preview"));
+    run = tedchunk({L"extract", L"--keep", L"-o", other, map});
+    EXPECT_EQ(run.out, map + L": preview saved to " + other + L", map unchanged\n");
+    EXPECT_EQ(readFile(other), sample.preview);
+    EXPECT_EQ(readFile(map), sample.bytes());
+}
+
+// A Targa file saved in a run is never written again, though its map failed afterwards.
+TEST_F(TedchunkTest, ATargaFileIsWrittenOncePerRun) {
+    const std::wstring first = placeMap(L"alpha.ted", sample.bytes());
+    const Bytes secondMap = chunk(19, text("second preview"));
+    const std::wstring second = placeMap(L"alpha", secondMap);
+    const std::wstring targa = path(L"alpha.tga");
+    setReadOnly(first, true);
+    const ProgramRun run = tedchunk({L"extract", L"--force", first, second, first});
+    setReadOnly(first, false);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, L"");
+    EXPECT_EQ(run.err, first + L": Unable to open file:\n" + first + L"\n" + second +
+                           L": The preview file was already written for another map:\n" + targa +
+                           L"\n" + first +
+                           L": The map was given more than once; its preview was saved to:\n" +
+                           targa + L"\n");
+    EXPECT_EQ(readFile(targa), sample.preview);
+    EXPECT_EQ(readFile(first), sample.bytes());
+    EXPECT_EQ(readFile(second), secondMap);
+}
+
+TEST_F(TedchunkTest, ListShowsTheTreeAndCheckChangesNothing) {
+    const Bytes content =
+        concat({chunk(1, text("ab")), container(2, {chunk(3, text("xyz")), container(4, {})}),
+                chunk(19, text("TGA"))});
+    const std::wstring map = placeMap(L"alpha.ted", content);
+    EXPECT_EQ(tedchunk({L"list", map}).out, L"1 data 2 bytes at 0\n"
+                                            L"2 container 19 bytes at 10\n"
+                                            L"  3 data 3 bytes at 18\n"
+                                            L"  4 container 0 bytes at 29\n"
+                                            L"19 data 3 bytes at 37\n");
+    const std::wstring bad = placeMap(L"bad.ted", concat({content, text("x")}));
+    const ProgramRun run = tedchunk({L"check", map, bad});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, map + L": well-formed, 5 chunks\n");
+    EXPECT_EQ(run.err, bad + L": Unable to read file\n");
+    EXPECT_EQ(readFile(map), content);
+}
+
+TEST_F(TedchunkTest, WrongCommandLinesChangeNothing) {
+    const std::wstring a = placeMap(L"a.ted", sample.bytes()),
+                       b = placeMap(L"b.ted", sample.bytes());
+    for (const std::vector<std::wstring>& arguments :
+         std::vector<std::vector<std::wstring>>{{},
+                                                {L"frobnicate"},
+                                                {L"extract"},
+                                                {L"extract", L"-o", path(L"x.tga"), a, b},
+                                                {L"extract", a, L"-o"},
+                                                {L"extract", L"--fast", a},
+                                                {L"list", a, b}}) {
+        const ProgramRun run = tedchunk(arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_NE(run.err.find(L"Usage:"), std::wstring::npos);
+        EXPECT_EQ(run.out, L"");
+    }
+    EXPECT_EQ(readFile(a), sample.bytes());
+    EXPECT_FALSE(fileExists(path(L"x.tga")));
+    EXPECT_NE(tedchunk({L"--help"}).out.find(L"tedchunk extract [--keep] [--force] [-o OUT.tga]"),
+              std::wstring::npos);
+    EXPECT_EQ(tedchunk({L"--version"}).out, L"tedchunk " TEDCHUNK_VERSION_TEXT L"\n");
+}
+
+// Map paths that break naive code, up to and past the 260 characters of plain Win32 calls.
+struct PathShape {
+    const char* name;
+    std::function<std::wstring(const TempDir&)> mapIn;
+};
+
+void PrintTo(const PathShape& shape, std::ostream* out) {
+    *out << shape.name;
+}
+
+const PathShape SHAPES[] = {
+    {"NonAsciiLetters", [](const TempDir& d) { return d.file(L"Karte \u00c4 \u65e5\u672c.ted"); }},
+    {"SpacesAndSeveralDots",
+     [](const TempDir& d) { return d.file(L" old map . v1.2 .final.ted"); }},
+    {"Length259", [](const TempDir& d) { return pathOfLength(d, 259, L".ted"); }},
+    {"Length260", [](const TempDir& d) { return pathOfLength(d, 260, L".ted"); }},
+    {"Length300", [](const TempDir& d) { return pathOfLength(d, 300, L".ted"); }},
+    // A folder so long that the temporary file beside the map is past the limit too.
+    {"LongFolder", [](const TempDir& d) { return pathOfLength(d, 290, L".ted", 24); }},
+};
+
+std::wstring withoutExtension(const std::wstring& path) {
+    return path.substr(0, path.size() - 4);
+}
+
+std::wstring nameOf(const std::wstring& path) {
+    return path.substr(path.find_last_of(SEPARATOR) + 1);
+}
+
+// The names in the folder that holds `path`.
+std::set<std::wstring> namesBeside(const std::wstring& path) {
+    const std::wstring folder = path.substr(0, path.find_last_of(SEPARATOR));
+    std::set<std::wstring> names;
+#ifdef _WIN32
+    // The library's folder iterator does not take extended-length paths.
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((nativePath(folder).wstring() + L"\\*").c_str(), &found);
+    do {
+        if (found.cFileName != std::wstring(L".") && found.cFileName != std::wstring(L".."))
+            names.insert(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+#else
+    for (const auto& entry : std::filesystem::directory_iterator(nativePath(folder)))
+        names.insert(fromUtf8(entry.path().filename().string()));
+#endif
+    return names;
+}
+
+class PathShapeTest : public ::testing::TestWithParam<PathShape> {
+protected:
+    void SetUp() override { writeFile(map, sample.bytes()); }
+
+    // `tedchunk extract --force -o TARGA MAP` fails with `message`.
+    void expectFailure(const std::wstring& targaPath, const std::wstring& message) {
+        const ProgramRun run =
+            runProgram(TEDCHUNK_PROGRAM, {L"extract", L"--force", L"-o", targaPath, map});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.out, L"");
+        EXPECT_EQ(run.err, message + L"\n");
+    }
+
+    TempDir dir;
+    const SampleMap sample = sampleMap();
+    const std::wstring map = GetParam().mapIn(dir), targa = withoutExtension(map) + L".tga";
+};
+
+TEST_P(PathShapeTest, PreviewGoesBesideTheMap) {
+    const ProgramRun run = runProgram(TEDCHUNK_PROGRAM, {L"extract", map});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, map + L": preview saved to " + targa + L", removed from the map\n");
+    EXPECT_EQ(readFile(targa), sample.preview);
+    EXPECT_EQ(readFile(map), sample.withoutPreview());
+    EXPECT_EQ(namesBeside(map), (std::set<std::wstring>{nameOf(map), nameOf(targa)}));
+}
+
+// Each failure with its message, the path as given; the map and an old Targa file kept.
+TEST_P(PathShapeTest, FailuresLeaveTheMapAsItWas) {
+    const std::wstring inMissingFolder =
+        withoutExtension(map) + SEPARATOR + L"missing" + SEPARATOR + L"preview.tga";
+    expectFailure(inMissingFolder, L"Unable to find file:\n" + inMissingFolder);
+    expectFailure(map + SEPARATOR + L"preview.tga",
+                  L"Unable to find file:\n" + map + SEPARATOR + L"preview.tga");
+    expectFailure(map, L"The preview file must not be the map file itself.");
+    writeFile(targa, text("kept"));
+    setReadOnly(targa, true);
+    expectFailure(targa, L"Unable to open file:\n" + targa);
+    setReadOnly(targa, false);
+    EXPECT_EQ(readFile(targa), text("kept"));
+
+    // A read-only map is refused, even for root; the preview has been saved by then.
+    setReadOnly(map, true);
+    expectFailure(targa, L"Unable to open file:\n" + map);
+    setReadOnly(map, false);
+    EXPECT_EQ(readFile(targa), sample.preview);
+#ifdef _WIN32
+    // Held by another program: unshared, not even read; shared for reading, not replaced.
+    for (const DWORD share : {DWORD(0), DWORD(FILE_SHARE_READ)}) {
+        HANDLE lock = CreateFileW(nativePath(map).wstring().c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  share, nullptr, OPEN_EXISTING, 0, nullptr);
+        expectFailure(targa, L"Unable to open file:\n" + map);
+        CloseHandle(lock);
+    }
+#endif
+    EXPECT_EQ(readFile(map), sample.bytes());
+
+    const Bytes malformed = concat({sample.bytes(), text("xyz")});
+    writeFile(map, malformed);
+    expectFailure(targa, L"Unable to read file");
+    EXPECT_EQ(readFile(map), malformed);
+    std::filesystem::remove(nativePath(map));
+    expectFailure(targa, L"Unable to find file:\n" + map);
+    std::filesystem::create_directory(nativePath(map));
+    expectFailure(targa, L"Unable to open file:\n" + map);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, PathShapeTest, ::testing::ValuesIn(SHAPES),
+                         [](const ::testing::TestParamInfo<PathShape>& info) {
+                             return info.param.name;
+                         });
+
+// Interrupted while writing the new map (SIGTERM; Ctrl+C on Windows): the temporary file
+// goes, the map stays, and on Linux the program still ends by the signal.
+TEST_F(TedchunkTest, InterruptionInTheMiddleOfARewriteLeavesNoTemporaryFile) {
+    const Bytes big = concat({chunk(19, sample.preview), chunk(1, Bytes(48 << 20, 0x5A))});
+    const std::wstring map = placeMap(L"big.ted", big);
+    bool caught = false;
+    const ProgramRun run = runProgram(TEDCHUNK_PROGRAM, {L"extract", map}, [&](long id) {
+        caught = waitUntil([&] {
+            const auto names = dir.names();
+            return names.count("big.tga") &&
+                   std::any_of(names.begin(), names.end(),
+                               [](const auto& name) { return name.string().rfind("~mp", 0) == 0; });
+        });
+        interrupt(id);
+    });
+    ASSERT_TRUE(caught) << "the map's temporary file never showed";
+    EXPECT_EQ(run.out, L"") << "ended before it was done";
+#ifndef _WIN32
+    EXPECT_EQ(run.exitCode, 128 + SIGTERM);
+#endif
+    EXPECT_EQ(readFile(map), big);
+    EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"big.ted", "big.tga"}));
+}
+
+#ifdef _WIN32
+// Patterns name the files they match (not folders, nor names matched only by their 8.3
+// form), sorted, the folder as typed; one that matches nothing is reported.
+TEST_F(TedchunkTest, WildcardsNameTheFilesTheyMatch) {
+    for (const wchar_t* name : {L"b.ted", L"A2.ted", L"a.ted", L"x.tedx"})
+        placeMap(name, sample.bytes());
+    CreateDirectoryW(path(L"d.ted").c_str(), nullptr);
+    const std::wstring folder = dir.path().wstring() + L"/";
+    const std::wstring none = folder + L"none*.ted";
+    const ProgramRun run = tedchunk({L"check", folder + L"*.ted", none, folder + L"?.tedx"});
+    EXPECT_EQ(run.exitCode, 1);
+    std::wstring expected;
+    for (const wchar_t* name : {L"a.ted", L"A2.ted", L"b.ted", L"x.tedx"})
+        expected += folder + name + L": well-formed, 12 chunks\n";
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, none + L": Unable to find file:\n" + none + L"\n");
+}
+#else
+// A name that is not valid UTF-8 names that file, no other, and is printed as given.
+TEST_F(TedchunkTest, NamesAreTheBytesGiven) {
+    const std::wstring named = placeMap(L"n\xDCFF.ted", sample.bytes());
+    const std::wstring lookalike = placeMap(L"n\uFFFD.ted", sample.bytes());
+    std::filesystem::create_directory(nativePath(path(L"sub")));
+    const std::wstring inFolder = placeMap(L"sub/m.ted", sample.bytes());
+    const std::wstring overlongSlash = path(L"sub\xDCC0\xDCAFm.ted");
+    const ProgramRun run = tedchunk({L"extract", named, overlongSlash});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out,
+              named + L": preview saved to " + path(L"n\xDCFF.tga") + L", removed from the map\n");
+    EXPECT_EQ(run.err, overlongSlash + L": Unable to find file:\n" + overlongSlash + L"\n");
+    EXPECT_EQ(readFile(named), sample.withoutPreview());
+    EXPECT_EQ(readFile(lookalike), sample.bytes());
+    EXPECT_EQ(readFile(inFolder), sample.bytes());
+}
+
+// A file-size limit is a failed write, not the end of the program; the old Targa stays.
+TEST_F(TedchunkTest, FileSizeLimitKeepsTheOldTargaFile) {
+    const std::wstring map = placeMap(L"alpha.ted", sample.bytes());
+    writeFile(path(L"alpha.tga"), text("older preview"));
+    const ProgramRun run = runProgram(
+        L"/usr/bin/prlimit", {L"--fsize=100", TEDCHUNK_PROGRAM, L"extract", L"--force", map});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, L"Unable to write file\n");
+    EXPECT_EQ(readFile(path(L"alpha.tga")), text("older preview"));
+    EXPECT_EQ(readFile(map), sample.bytes());
+    EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"alpha.ted", "alpha.tga"}));
+}
+
+// Only plain files: a FIFO as map or Targa path is refused at once, never waited on.
+TEST_F(TedchunkTest, FifoIsRefusedAtOnce) {
+    const std::wstring map = placeMap(L"alpha.ted", sample.bytes()), fifo = path(L"pipe");
+    ASSERT_EQ(mkfifo(nativePath(fifo).c_str(), 0600), 0);
+    for (const auto& arguments :
+         {std::vector<std::wstring>{L"check", fifo},
+          std::vector<std::wstring>{L"extract", L"--force", L"-o", fifo, map}}) {
+        const ProgramRun run = tedchunk(arguments);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, L"Unable to open file:\n" + fifo + L"\n");
+    }
+    EXPECT_EQ(readFile(map), sample.bytes());
+}
+
+TEST_F(TedchunkTest, NoPreviewTextIsInTheUsersLanguage) {
+    const std::wstring none = placeMap(L"none.ted", {});
+    setenv("LANG", "de_DE.UTF-8", 1);
+    const ProgramRun run = tedchunk({L"extract", none});
+    const std::wstring german = loadResourceString(IDS_NO_PREVIEW);
+    setenv("LANG", "en_US.UTF-8", 1);
+    EXPECT_NE(german, noPreview);
+    EXPECT_EQ(run.err, german + L"\n");
+}
+#endif
+
+} // namespace

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "utf8.h"
+#include "wexception.h"
+
+#include <exception>
+#include <optional>
+#include <string>
+
+// What the user reads of a failure: a standard exception's text, narrow as the library
+// gives it, or the wide message of the system's own.
+struct FailureText {
+    bool narrow;
+    std::string narrowText;
+    std::wstring text;
+
+    std::wstring wide() const { return narrow ? fromUtf8(narrowText) : text; }
+};
+
+// Runs `body` as the user-facing entry points do: a standard exception or a wexception
+// escaping it comes back as its text, anything else passes on. Nothing when `body` ran to
+// its end.
+template <typename Body> std::optional<FailureText> failureOf(Body&& body) {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        return FailureText{true, e.what(), std::wstring()};
+    } catch (const wexception& e) {
+        return FailureText{false, std::string(), e.message};
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "failure_text.h"
+#include "message_box.h"
+
+// Runs `body` as a user-facing entry point of the dialog program does: a failure escaping
+// it is shown in a message box with style MB_OK, a standard exception's text with the
+// narrow box. True when `body` ran to its end. Other exceptions pass.
+template <typename Body> bool reportFailures(Body&& body) {
+    const std::optional<FailureText> failure = failureOf(body);
+    if (failure && failure->narrow)
+        showMessageNarrow(failure->narrowText, MESSAGE_OK);
+    else if (failure)
+        showMessage(failure->text, MESSAGE_OK);
+    return !failure;
+}
