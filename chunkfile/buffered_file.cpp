@@ -37,34 +37,42 @@ std::uint32_t BufferedFile::tell() {
     return position;
 }
 
-std::uint32_t BufferedFile::readThrough(void* buffer, std::uint32_t count, std::uint32_t offset) {
-    auto* bytes = static_cast<std::uint8_t*>(buffer);
+namespace {
+
+// Moves `count` bytes at `offset` in pieces: transfer(done, piece) moves one and returns
+// how much it moved. Stops at the first piece that falls short.
+template <typename Transfer>
+std::uint32_t inPieces(File& file, std::uint32_t count, std::uint32_t offset, Transfer transfer) {
     std::uint32_t done = 0;
     while (done < count) {
         const std::uint32_t piece = std::min(PIECE, count - done);
         file.seek(offset + done);
-        const std::uint32_t got = file.read(bytes + done, piece);
-        done += got;
-        if (got != piece)
+        const std::uint32_t moved = transfer(done, piece);
+        done += moved;
+        if (moved != piece)
             break;
     }
     return done;
 }
 
+} // namespace
+
+std::uint32_t BufferedFile::readThrough(void* buffer, std::uint32_t count, std::uint32_t offset) {
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    return inPieces(file, count, offset, [&](std::uint32_t done, std::uint32_t piece) {
+        return file.read(bytes + done, piece);
+    });
+}
+
 std::uint32_t BufferedFile::writeThrough(const void* buffer, std::uint32_t count,
                                          std::uint32_t offset) {
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-    std::uint32_t done = 0;
-    while (done < count) {
-        const std::uint32_t piece = std::min(PIECE, count - done);
-        file.seek(offset + done);
-        const std::uint32_t put = file.write(bytes + done, piece);
-        done += put;
-        if (put != piece) {
-            writeFailed = true;
-            break;
-        }
-    }
+    const std::uint32_t done =
+        inPieces(file, count, offset, [&](std::uint32_t written, std::uint32_t piece) {
+            return file.write(bytes + written, piece);
+        });
+    if (done != count)
+        writeFailed = true;
     return done;
 }
 

@@ -20,8 +20,17 @@ enum class Target { Missing, PlainFile };
 // Missing.
 Target inspectTarget(const std::wstring& path, const std::wstring& shownPath);
 
+// What separates the folders and the name of a path: on Windows also the drive's colon.
+#ifdef _WIN32
+constexpr const wchar_t* PATH_SEPARATORS = L"\\/:";
+#else
+constexpr const wchar_t* PATH_SEPARATORS = L"/";
+#endif
+
 // The folder part of `path`, with its trailing separator; empty for a bare name.
-std::wstring folderOf(const std::wstring& path);
+inline std::wstring folderOf(const std::wstring& path) {
+    return path.substr(0, path.find_last_of(PATH_SEPARATORS) + 1);
+}
 
 enum class Creation { Created, NameTaken, FolderRefuses };
 

@@ -39,11 +39,6 @@ Target inspectTarget(const std::wstring& path, const std::wstring& shownPath) {
     return Target::PlainFile;
 }
 
-std::wstring folderOf(const std::wstring& path) {
-    const auto slash = path.find_last_of(L'/');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
 Creation createNewFile(const std::wstring& path, const std::wstring& shownPath) {
     if (FileHandle(::open(toUtf8(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)))
         return Creation::Created;

@@ -49,11 +49,6 @@ Target inspectTarget(const std::wstring& path, const std::wstring& shownPath) {
     return Target::PlainFile;
 }
 
-std::wstring folderOf(const std::wstring& path) {
-    const auto separator = path.find_last_of(L"\\/:");
-    return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
-}
-
 Creation createNewFile(const std::wstring& path, const std::wstring& shownPath) {
     if (FileHandle(CreateFileW(win32Path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr)))

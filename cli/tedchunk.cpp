@@ -2,18 +2,15 @@
 #include "chunk_node.h"
 #include "console.h"
 #include "failure_text.h"
-#include "file.h"
 #include "file_system.h"
 #include "preview.h"
 #include "preview_name.h"
 #include "string_table.h"
 #include "text_ids.h"
-#include "utf8.h"
 #include "version.h"
 #include "wexception.h"
 #include "wildcards.h"
 
-#include <exception>
 #include <functional>
 #include <optional>
 

@@ -1,3 +1,4 @@
+#include "file_system.h"
 #include "unique_handle.h"
 #include "wildcards.h"
 #include "win32_path.h"
@@ -48,7 +49,7 @@ bool comesBefore(const std::wstring& a, const std::wstring& b) {
 }
 
 std::vector<std::wstring> filesMatching(const std::wstring& pattern) {
-    const std::size_t nameStart = pattern.find_last_of(L"\\/:") + 1;
+    const std::size_t nameStart = filesystem_ops::folderOf(pattern).size();
     const std::wstring namePattern = pattern.substr(nameStart);
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
