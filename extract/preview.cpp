@@ -1,5 +1,4 @@
 #include "preview.h"
-#include "file.h"
 #include "file_system.h"
 #include "report_failures.h"
 #include "safe_write.h"
@@ -7,7 +6,6 @@
 #include "text_ids.h"
 #include "wexception.h"
 
-#include <memory>
 
 namespace {
 
