@@ -98,8 +98,9 @@ bench_shape() {
     f=$(median "${floor[@]}")
     ratio=$(awk -v t="$t" -v f="$f" 'BEGIN { printf "%.2f", t / f }')
     peak_bytes=$((peak * 1024))
-    per_chunk_used=$(awk -v p="$peak_bytes" -v b="$bytes" -v c="$chunks" \
-        'BEGIN { printf "%.0f B", (p - b) / c }')
+    # Beyond the map's own bytes: in all, and per chunk where there are enough to tell.
+    per_chunk_used=$(awk -v p="$peak_bytes" -v b="$bytes" -v c="$chunks" 'BEGIN {
+        printf "%.1f MiB", (p - b) / 1048576; if (c >= 1000) printf ", %.0f B per chunk", (p - b) / c }')
     limit=$((bytes + per_chunk * chunks + 16 * MiB))
     if awk -v r="$ratio" -v m="$time_target" 'BEGIN { exit !(r > m) }'; then
         verdict="missed: time"
@@ -121,7 +122,7 @@ load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 device=$(df -P "$work" | awk 'NR == 2 { print $1 }')
 {
-    echo "| shape | map | chunks | extraction | floor (dd) | ratio | time target | peak RSS | beyond the map, per chunk | memory limit | targets |"
+    echo "| shape | map | chunks | extraction | floor (dd) | ratio | time target | peak RSS | beyond the map | memory limit | targets |"
     echo "|---|---|---|---|---|---|---|---|---|---|---|"
     printf '%s\n' "${rows[@]}"
     echo
@@ -130,9 +131,9 @@ device=$(df -P "$work" | awk 'NR == 2 { print $1 }')
     echo "floor: \`dd bs=1M conv=fsync\` of the same map. Memory limit: the map, 64 bytes per"
     echo "chunk and 16 MiB."
     echo "Machine: $(nproc) cores ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)),"
-    echo "$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo)"
-    echo "memory, $(df -PT "$work" | awk 'NR == 2 { print $2 }') on $device, Linux $(uname -r); load"
-    echo "average $load_before before, $load_after after."
+    echo "$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo) memory," \
+        "$(df -PT "$work" | awk 'NR == 2 { print $2 }') on $device, Linux $(uname -r);"
+    echo "load average $load_before before, $load_after after."
 } >"$report"
 cat "$report"
 [ "$missed" = 0 ] || echo "run-bench: a target was missed (last column)" >&2
