@@ -33,7 +33,7 @@ struct Release {
         if (SANITIZED)
             delete[] memory;
         else
-            native::releaseLarge(memory, bytes);
+            native::releasePages(memory, bytes);
     }
 };
 
@@ -41,7 +41,7 @@ struct Release {
 
 // Hands out the tree's memory from blocks of 1 MiB, larger pieces on their own, and
 // counts every byte it takes from the system against the budget. All of it comes from
-// the system directly (native::allocateLarge), faulted in at once.
+// the system directly (native::allocatePages), faulted in at once.
 struct ChunkTree::Memory {
     explicit Memory(std::uint64_t limit) : budget(limit) {}
 
@@ -58,7 +58,7 @@ struct ChunkTree::Memory {
         if (pieces.size() == pieces.capacity())
             pieces.reserve(2 * pieces.size() + 16);
         auto* memory = SANITIZED ? new std::uint8_t[bytes]
-                                 : static_cast<std::uint8_t*>(native::allocateLarge(bytes));
+                                 : static_cast<std::uint8_t*>(native::allocatePages(bytes));
         if (!memory)
             throw std::bad_alloc();
         pieces.emplace_back(memory, Release{bytes});
@@ -66,10 +66,10 @@ struct ChunkTree::Memory {
     }
 
     void* allocate(std::size_t bytes, std::size_t alignment) {
-        const std::size_t padding =
-            (alignment - reinterpret_cast<std::uintptr_t>(next) % alignment) % alignment;
         if (bytes > OWN_PIECE || SANITIZED)
             return piece(bytes);
+        const std::size_t padding =
+            (alignment - reinterpret_cast<std::uintptr_t>(next) % alignment) % alignment;
         if (bytes + padding > left) {
             next = piece(BLOCK);
             left = BLOCK;

@@ -6,7 +6,7 @@
 
 namespace native {
 
-void* allocateLarge(std::size_t bytes) {
+void* allocatePages(std::size_t bytes) {
     void* memory =
         ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED)
@@ -20,7 +20,7 @@ void* allocateLarge(std::size_t bytes) {
     return memory;
 }
 
-void releaseLarge(void* memory, std::size_t bytes) {
+void releasePages(void* memory, std::size_t bytes) {
     ::munmap(memory, bytes);
 }
 

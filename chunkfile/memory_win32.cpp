@@ -6,11 +6,11 @@
 
 namespace native {
 
-void* allocateLarge(std::size_t bytes) {
+void* allocatePages(std::size_t bytes) {
     return VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
 }
 
-void releaseLarge(void* memory, std::size_t) {
+void releasePages(void* memory, std::size_t) {
     VirtualFree(memory, 0, MEM_RELEASE);
 }
 

@@ -54,10 +54,10 @@ std::basic_string<Char> nameOf(const std::wstring& path);
 // Removes a file by that name; safe in a signal handler.
 void removeNow(const Char* name);
 
-// Memory for a large body: fresh pages that the system may back with huge pages, so that
-// a body of hundreds of MiB is not faulted in 4 KiB at a time. Null when there is none.
-void* allocateLarge(std::size_t bytes);
-void releaseLarge(void* memory, std::size_t bytes);
+// Fresh pages for a chunk tree, faulted in at once rather than 4 KiB at a time while a
+// body is read into them. Null when there are none.
+void* allocatePages(std::size_t bytes);
+void releasePages(void* memory, std::size_t bytes);
 
 // How much memory the machine has available now (MemAvailable on Linux, the available
 // physical memory on Windows); the largest value when that cannot be told.

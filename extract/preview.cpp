@@ -6,7 +6,6 @@
 #include "text_ids.h"
 #include "wexception.h"
 
-
 namespace {
 
 // The first top-level type-19 chunk if it holds data; later ones are not looked at.

@@ -21,9 +21,10 @@ struct SizeLimit {
     SizeLimit(unsigned step, std::size_t mapSize) {
         std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &original);
+        if (step == 0)
+            return;
         const rlimit lowered{static_cast<rlim_t>(mapSize * (step - 1) / 6), original.rlim_max};
-        if (step != 0)
-            setrlimit(RLIMIT_FSIZE, &lowered);
+        setrlimit(RLIMIT_FSIZE, &lowered);
     }
     ~SizeLimit() { setrlimit(RLIMIT_FSIZE, &original); }
     rlimit original{};
