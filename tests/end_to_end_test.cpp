@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,8 +18,12 @@ namespace {
 
 class EndToEndTest : public ::testing::Test {
 protected:
+    // While the tool replaces it, the file may be missing or held for a moment.
     bool fileBecomes(const std::wstring& path, const Bytes& content) {
-        return waitUntil([&] { return fileExists(path) && readFile(path) == content; });
+        return waitUntil([&] {
+            std::ifstream in(nativePath(path), std::ios::binary);
+            return in && Bytes(std::istreambuf_iterator<char>(in), {}) == content;
+        });
     }
 
     TempDir dir;
