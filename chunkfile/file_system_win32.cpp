@@ -17,6 +17,18 @@ bool moveIntoPlace(const std::wstring& target, const std::wstring& replacement) 
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+// Whether another program holds `path` so that it cannot be replaced now: opened without
+// sharing its deletion, or locked. Asked before each ReplaceFileW, as Wine's leaves a file
+// "rf*.tmp" beside it whenever the replaced file is held.
+bool heldByAnother(const std::wstring& path) {
+    if (FileHandle(CreateFileW(win32Path(path).c_str(), DELETE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr)))
+        return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
 // A handle that only looks at a file, whatever else holds it.
 FileHandle lookAt(const std::wstring& path) {
     return FileHandle(CreateFileW(win32Path(path).c_str(), FILE_READ_ATTRIBUTES,
@@ -80,10 +92,13 @@ bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
         return moveIntoPlace(target, replacement);
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < REPLACE_ATTEMPTS; ++attempt) {
-        if (ReplaceFileW(win32Path(target).c_str(), win32Path(replacement).c_str(), nullptr,
-                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+        if (heldByAnother(target))
+            error = ERROR_SHARING_VIOLATION;
+        else if (ReplaceFileW(win32Path(target).c_str(), win32Path(replacement).c_str(), nullptr,
+                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
             return true;
-        error = GetLastError();
+        else
+            error = GetLastError();
         // A virus scanner or indexer may hold either file for a moment.
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
             break;
