@@ -12,6 +12,8 @@
 #include <functional>
 
 #ifdef _WIN32
+#include "native.h"
+
 #include <windows.h>
 #else
 #include <csignal>
@@ -247,13 +249,14 @@ TEST_P(PathShapeTest, FailuresLeaveTheMapAsItWas) {
     setReadOnly(map, false);
     EXPECT_EQ(readFile(targa), sample.preview);
 #ifdef _WIN32
-    // Held by another program: unshared, not even read; shared for reading, not replaced.
-    for (const DWORD share : {DWORD(0), DWORD(FILE_SHARE_READ)}) {
-        HANDLE lock = CreateFileW(nativePath(map).wstring().c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  share, nullptr, OPEN_EXISTING, 0, nullptr);
+    // Held by another program: unshared, not even read; shared for reading, not written;
+    // shared for all but deleting, not replaced, and nothing left beside it.
+    for (const DWORD share : {0, FILE_SHARE_READ, FILE_SHARE_READ | FILE_SHARE_WRITE}) {
+        const FileHandle lock(CreateFileW(nativePath(map).wstring().c_str(), GENERIC_READ, share,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
         expectFailure(targa, L"Unable to open file:\n" + map);
-        CloseHandle(lock);
     }
+    EXPECT_EQ(namesBeside(map), (std::set<std::wstring>{nameOf(map), nameOf(targa)}));
 #endif
     EXPECT_EQ(readFile(map), sample.bytes());
 
@@ -277,6 +280,12 @@ INSTANTIATE_TEST_SUITE_P(Paths, PathShapeTest, ::testing::ValuesIn(SHAPES),
 TEST_F(TedchunkTest, InterruptionInTheMiddleOfARewriteLeavesNoTemporaryFile) {
     const Bytes big = concat({chunk(19, sample.preview), chunk(1, Bytes(48 << 20, 0x5A))});
     const std::wstring map = placeMap(L"big.ted", big);
+#ifdef _WIN32
+    // Held open, the map is not replaced before the slower Ctrl+C arrives.
+    const FileHandle reader(CreateFileW(nativePath(map).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+#endif
     bool caught = false;
     const ProgramRun run = runProgram(TEDCHUNK_PROGRAM, {L"extract", map}, [&](long id) {
         caught = waitUntil([&] {
@@ -288,7 +297,7 @@ TEST_F(TedchunkTest, InterruptionInTheMiddleOfARewriteLeavesNoTemporaryFile) {
         interrupt(id);
     });
     ASSERT_TRUE(caught) << "the map's temporary file never showed";
-    EXPECT_EQ(run.out, L"") << "ended before it was done";
+    EXPECT_EQ(run.out + run.err, L"") << "ended before it was done";
 #ifndef _WIN32
     EXPECT_EQ(run.exitCode, 128 + SIGTERM);
 #endif
