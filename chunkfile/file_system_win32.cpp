@@ -17,16 +17,14 @@ bool moveIntoPlace(const std::wstring& target, const std::wstring& replacement) 
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-// Whether another program holds `path` so that it cannot be replaced now: opened without
-// sharing its deletion, or locked. Asked before each ReplaceFileW, as Wine's leaves a file
-// "rf*.tmp" beside it whenever the replaced file is held.
+// Whether another program holds `path` open without sharing its deletion, so that it
+// cannot be replaced now. Asked before each ReplaceFileW, as Wine's leaves a file
+// "rf*.tmp" beside the target whenever it is refused for that.
 bool heldByAnother(const std::wstring& path) {
-    if (FileHandle(CreateFileW(win32Path(path).c_str(), DELETE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, 0, nullptr)))
-        return false;
-    const DWORD error = GetLastError();
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    return !FileHandle(CreateFileW(win32Path(path).c_str(), DELETE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr)) &&
+           GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 // A handle that only looks at a file, whatever else holds it.
