@@ -17,21 +17,19 @@ bool moveIntoPlace(const std::wstring& target, const std::wstring& replacement) 
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+// A handle for `access` alone that shares everything, so that it never stands in another
+// program's way; null when the file is missing or held against that access.
+FileHandle openSharingAll(const std::wstring& path, DWORD access) {
+    return FileHandle(CreateFileW(win32Path(path).c_str(), access,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
 // Whether another program holds `path` open without sharing its deletion, so that it
 // cannot be replaced now. Asked before each ReplaceFileW, as Wine's leaves a file
 // "rf*.tmp" beside the target whenever it is refused for that.
 bool heldByAnother(const std::wstring& path) {
-    return !FileHandle(CreateFileW(win32Path(path).c_str(), DELETE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, 0, nullptr)) &&
-           GetLastError() == ERROR_SHARING_VIOLATION;
-}
-
-// A handle that only looks at a file, whatever else holds it.
-FileHandle lookAt(const std::wstring& path) {
-    return FileHandle(CreateFileW(win32Path(path).c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return !openSharingAll(path, DELETE) && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 } // namespace
@@ -115,7 +113,8 @@ bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
 }
 
 bool isSameFile(const std::wstring& a, const std::wstring& b) {
-    const FileHandle first = lookAt(a), second = lookAt(b);
+    const FileHandle first = openSharingAll(a, FILE_READ_ATTRIBUTES),
+                     second = openSharingAll(b, FILE_READ_ATTRIBUTES);
     BY_HANDLE_FILE_INFORMATION one{}, two{};
     if (!first || !second || !GetFileInformationByHandle(first.get(), &one) ||
         !GetFileInformationByHandle(second.get(), &two))

@@ -252,8 +252,8 @@ TEST_P(PathShapeTest, FailuresLeaveTheMapAsItWas) {
     // Held by another program: unshared, not even read; shared for reading, not written;
     // shared for all but deleting, not replaced, and nothing left beside it.
     for (const DWORD share : {0, FILE_SHARE_READ, FILE_SHARE_READ | FILE_SHARE_WRITE}) {
-        const FileHandle lock(CreateFileW(nativePath(map).wstring().c_str(), GENERIC_READ, share,
-                                          nullptr, OPEN_EXISTING, 0, nullptr));
+        const FileHandle lock(CreateFileW(nativePath(map).c_str(), GENERIC_READ, share, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
         expectFailure(targa, L"Unable to open file:\n" + map);
     }
     EXPECT_EQ(namesBeside(map), (std::set<std::wstring>{nameOf(map), nameOf(targa)}));
