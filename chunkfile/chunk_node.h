@@ -34,6 +34,7 @@ public:
 
     private:
         friend class ChunkTreeLoader;
+        friend class ChunkTree;
         ChildEntry* first = nullptr;
         std::uint32_t count = 0;
     };
@@ -60,6 +61,13 @@ public:
 
     ChunkNode& root() { return *rootNode; }
     const ChunkNode& root() const { return *rootNode; }
+
+    // Puts a new data chunk of `type` before child `position` of `parent` (a container of
+    // this tree), with a body of `size` bytes for the caller to fill.
+    ChunkNode& insertData(ChunkNode& parent, std::size_t position, std::uint32_t type,
+                          std::uint32_t size);
+    // Gives `node`, a data chunk of this tree, a new body of `size` bytes to fill.
+    void renewBody(ChunkNode& node, std::uint32_t size);
 
     struct Memory;
 

@@ -4,6 +4,7 @@
 #include "native.h"
 #include "wexception.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -96,6 +97,27 @@ ChunkTree::ChunkTree() : rootNode(nullptr) {}
 ChunkTree::~ChunkTree() = default;
 ChunkTree::ChunkTree(ChunkTree&&) noexcept = default;
 ChunkTree& ChunkTree::operator=(ChunkTree&&) noexcept = default;
+
+ChunkNode& ChunkTree::insertData(ChunkNode& parent, std::size_t position, std::uint32_t type,
+                                 std::uint32_t size) {
+    // Children lie in arrays of their exact number: the new entry needs a new array.
+    ChunkNode::Children& children = parent.children;
+    auto* entries = static_cast<ChunkNode::ChildEntry*>(memory->allocate(
+        (children.size() + 1) * sizeof(ChunkNode::ChildEntry), alignof(ChunkNode::ChildEntry)));
+    auto* node = new (memory->allocate(sizeof(ChunkNode), alignof(ChunkNode))) ChunkNode();
+    renewBody(*node, size);
+    std::copy(children.begin(), children.begin() + position, entries);
+    entries[position] = {type, node};
+    std::copy(children.begin() + position, children.end(), entries + position + 1);
+    children.first = entries;
+    ++children.count;
+    return *node;
+}
+
+void ChunkTree::renewBody(ChunkNode& node, std::uint32_t size) {
+    node.data = memory->allocateBody(size);
+    node.size = size;
+}
 
 // Builds a tree chunk by chunk from a reader, as deep as the reader nests.
 class ChunkTreeLoader {

@@ -6,6 +6,7 @@
 #include "preview.h"
 #include "preview_name.h"
 #include "string_table.h"
+#include "targa.h"
 #include "text_ids.h"
 #include "version.h"
 #include "wexception.h"
@@ -108,12 +109,15 @@ int extract(const ExtractOptions& options) {
             continue;
         }
         PreviewResult result = PreviewResult::NoPreview;
+        std::size_t position = 0;
         const bool done = report.attempt(map, [&] {
-            result = runExtraction(
-                targa, map, options.keep ? MapChange::KeepMap : MapChange::RemovePreview,
-                options.force ? ExistingTarga::Overwrite : ExistingTarga::Refuse, [&] {
-                    saved.push_back({map, targa});
-                });
+            result = runExtraction(targa, map,
+                                   options.keep ? MapChange::KeepMap : MapChange::RemovePreview,
+                                   options.force ? ExistingTarga::Overwrite : ExistingTarga::Refuse,
+                                   [&](std::size_t at) {
+                                       saved.push_back({map, targa});
+                                       position = at;
+                                   });
         });
         if (!done) {
             anyFailed = true;
@@ -122,7 +126,8 @@ int extract(const ExtractOptions& options) {
             anyWithoutPreview = true;
         } else {
             printLine(map + L": preview saved to " + targa +
-                      (options.keep ? L", map unchanged" : L", removed from the map"));
+                      (options.keep ? L", map unchanged" : L", removed from the map") +
+                      L" (top-level position " + std::to_wstring(position) + L")");
         }
     }
     if (anyFailed)
@@ -144,9 +149,13 @@ void listChildren(const ChunkNode& node, std::uint64_t offset, const std::wstrin
     for (const auto& entry : node.children) {
         const ChunkNode& child = *entry.child;
         const std::uint64_t length = bodyLength(child);
+        // A top-level picture says what it is, as insert would see it.
+        const bool picture =
+            indent.empty() && entry.type == PREVIEW_CHUNK_TYPE && !child.isContainer();
         printLine(indent + std::to_wstring(entry.type) +
                   (child.isContainer() ? L" container " : L" data ") + std::to_wstring(length) +
-                  L" bytes at " + std::to_wstring(offset));
+                  L" bytes at " + std::to_wstring(offset) +
+                  (picture ? L": " + checkTarga(child.data, child.size).description() : L""));
         listChildren(child, offset + CHUNK_HEADER_SIZE, indent + L"  ");
         offset += CHUNK_HEADER_SIZE + length;
     }

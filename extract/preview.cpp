@@ -3,40 +3,62 @@
 #include "report_failures.h"
 #include "safe_write.h"
 #include "string_table.h"
+#include "targa.h"
 #include "text_ids.h"
 #include "wexception.h"
 
+#include <algorithm>
+
 namespace {
+
+// The first top-level type-19 chunk, data or container.
+ChunkNode::ChildEntry* firstOfType19(ChunkNode& root) {
+    return std::find_if(
+        root.children.begin(), root.children.end(),
+        [](const ChunkNode::ChildEntry& e) { return e.type == PREVIEW_CHUNK_TYPE; });
+}
 
 // The first top-level type-19 chunk if it holds data; later ones are not looked at.
 ChunkNode::ChildEntry* findPreview(ChunkNode& root) {
-    auto entry = root.children.begin();
-    while (entry != root.children.end() && entry->type != PREVIEW_CHUNK_TYPE)
-        ++entry;
-    if (entry == root.children.end() || entry->child->isContainer())
+    const auto entry = firstOfType19(root);
+    if (entry != root.children.end() && entry->child->isContainer())
         return root.children.end();
     return entry;
 }
 
+wruntime_error notCompleteTarga(const std::wstring& path, const std::wstring& reason) {
+    return wruntime_error(L"The picture is not a complete Targa image (" + reason + L"):\n" + path);
+}
+
+void readWhole(File& file, std::uint8_t* bytes, std::uint32_t size) {
+    for (std::uint32_t done = 0; done < size;) {
+        const std::uint32_t read = file.read(bytes + done, size - done);
+        if (read == 0)
+            throw ReadException();
+        done += read;
+    }
+}
+
 } // namespace
 
-bool takePreview(ChunkNode& root, const std::wstring& targaPath) {
+std::optional<std::size_t> takePreview(ChunkNode& root, const std::wstring& targaPath) {
     const auto entry = findPreview(root);
     if (entry == root.children.end())
-        return false;
+        return std::nullopt;
     const ChunkNode& preview = *entry->child;
     // A preview that did not reach the disk must not be removed from the map.
     writeFileSafely(targaPath, WriteTarget::NewOrExisting, [&](PhysicalFile& targa) {
         if (targa.write(preview.data, preview.size) != preview.size)
             throw WriteException();
     });
+    const std::size_t position = entry - root.children.begin();
     root.children.erase(entry);
-    return true;
+    return position;
 }
 
 PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
                             MapChange change, ExistingTarga existing,
-                            const std::function<void()>& previewSaved) {
+                            const std::function<void(std::size_t)>& previewSaved) {
     ChunkTree tree = loadChunkFile(mapPath);
     ChunkNode& root = tree.root();
     if (filesystem_ops::isSameFile(targaPath, mapPath))
@@ -44,14 +66,66 @@ PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& m
     if (existing == ExistingTarga::Refuse && findPreview(root) != root.children.end() &&
         filesystem_ops::exists(targaPath))
         throw wruntime_error(L"The preview file already exists:\n" + targaPath);
-    if (!takePreview(root, targaPath))
+    const std::optional<std::size_t> position = takePreview(root, targaPath);
+    if (!position)
         return PreviewResult::NoPreview;
     if (previewSaved)
-        previewSaved();
+        previewSaved(*position);
     if (change == MapChange::RemovePreview)
         writeFileSafely(mapPath, WriteTarget::ExistingFile,
                         [&](PhysicalFile& file) { writeChunkTree(root, file); });
     return PreviewResult::Extracted;
+}
+
+Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapPath,
+                       std::optional<std::size_t> position, ExistingPreview existing) {
+    std::uint64_t mapSize = 0;
+    ChunkTree tree = [&] {
+        PhysicalFile map(OPEN_READ, mapPath);
+        mapSize = map.fullSize();
+        return loadChunkTree(map);
+    }();
+    ChunkNode& root = tree.root();
+    const auto preview = findPreview(root);
+    const bool replace = preview != root.children.end();
+    if (replace && existing == ExistingPreview::Refuse)
+        throw wruntime_error(L"The map already has a preview.");
+    const std::size_t count = root.children.size();
+    const std::size_t at = replace ? preview - root.children.begin() : position.value_or(count);
+    if (at > count)
+        throw wruntime_error(L"There is no top-level position " + std::to_wstring(at) +
+                             L" in this map; the highest is " + std::to_wstring(count) + L".");
+    const std::size_t container = firstOfType19(root) - root.children.begin();
+    if (!replace && at > container)
+        throw wruntime_error(L"At top-level position " + std::to_wstring(at) +
+                             L" the preview would follow the type-19 container at position " +
+                             std::to_wstring(container) + L", and extraction would not find it.");
+
+    ChunkNode* node = replace ? preview->child : nullptr;
+    {
+        PhysicalFile picture(OPEN_READ, picturePath);
+        const std::uint64_t size = picture.fullSize();
+        if (size > LENGTH_MASK)
+            throw notCompleteTarga(picturePath, L"larger than " + std::to_wstring(LENGTH_MASK) +
+                                                    L" bytes, the largest chunk body");
+        const std::uint64_t newMapSize =
+            replace ? mapSize - node->size + size : mapSize + CHUNK_HEADER_SIZE + size;
+        if (newMapSize > 0xFFFFFFFFu)
+            throw wruntime_error(L"With the picture the map would be larger than 4294967295 "
+                                 L"bytes, the largest a map can be.");
+        const auto bodySize = static_cast<std::uint32_t>(size);
+        if (replace)
+            tree.renewBody(*node, bodySize);
+        else
+            node = &tree.insertData(root, at, PREVIEW_CHUNK_TYPE, bodySize);
+        readWhole(picture, node->data, bodySize);
+    }
+    const TargaCheck check = checkTarga(node->data, node->size);
+    if (!check.complete())
+        throw notCompleteTarga(picturePath, check.problem);
+    writeFileSafely(mapPath, WriteTarget::ExistingFile,
+                    [&](PhysicalFile& file) { writeChunkTree(root, file); });
+    return {at, replace};
 }
 
 void extractPreview(const std::wstring& targaPath, const std::wstring& mapPath) {

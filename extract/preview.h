@@ -4,15 +4,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 constexpr std::uint32_t PREVIEW_CHUNK_TYPE = 19;
 
 // Saves the body of the first top-level type-19 chunk to `targaPath` (created, or
 // replaced as a whole once the new content is on disk) and removes that chunk from the
-// tree. False, with nothing
-// written, when there is no such chunk or the first one is a container.
-bool takePreview(ChunkNode& root, const std::wstring& targaPath);
+// tree; returns the chunk's 0-based top-level position. Nothing, with nothing written,
+// when there is no such chunk or the first one is a container.
+std::optional<std::size_t> takePreview(ChunkNode& root, const std::wstring& targaPath);
 
 enum class PreviewResult { Extracted, NoPreview };
 
@@ -30,12 +31,32 @@ enum class ExistingTarga {
 // then (for RemovePreview) replaces the map safely with the tree without it. Failures
 // are wexception-family or standard exceptions; the map is unchanged after any of them,
 // and so is the Targa file unless `previewSaved` was called: it is called as soon as the
-// preview is saved, before the map is rewritten, so that a caller knows of the Targa file
-// even when the rewrite then fails.
+// preview is saved, before the map is rewritten, with the preview's top-level position,
+// so that a caller knows of the Targa file even when the rewrite then fails.
 PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
                             MapChange change = MapChange::RemovePreview,
                             ExistingTarga existing = ExistingTarga::Overwrite,
-                            const std::function<void()>& previewSaved = nullptr);
+                            const std::function<void(std::size_t)>& previewSaved = nullptr);
+
+enum class ExistingPreview {
+    Refuse,  // a map with a preview is refused
+    Replace, // its preview's body is replaced where it stands
+};
+
+struct Insertion {
+    std::size_t position; // the preview's 0-based top-level position
+    bool replaced;        // true: an existing preview's body was replaced
+};
+
+// Undoes an extraction: puts the picture at `picturePath`, unchanged, into the map as the
+// body of a top-level type-19 data chunk, before the top-level chunk at `position` or
+// after the last one. The picture must be one complete Targa image (see targa.h) that fits
+// a chunk body, the new chunk must be the one extraction finds, and the new map must stay
+// within 32-bit sizes; otherwise it is refused with a wruntime_error before anything is
+// written. The map is loaded whole first and replaced safely, as by runExtraction.
+Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapPath,
+                       std::optional<std::size_t> position = std::nullopt,
+                       ExistingPreview existing = ExistingPreview::Refuse);
 
 // The dialog's command: runExtraction, with every outcome but success shown in a
 // message box. Lets no wexception or standard exception escape.

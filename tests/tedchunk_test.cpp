@@ -23,6 +23,8 @@
 
 namespace {
 
+const std::wstring AT_3 = L" (top-level position 3)\n"; // where the sample map's preview is
+
 class TedchunkTest : public ::testing::Test {
 protected:
     ProgramRun tedchunk(const std::vector<std::wstring>& arguments) {
@@ -49,7 +51,7 @@ TEST_F(TedchunkTest, BatchReportsEachMap) {
     ProgramRun run = tedchunk({L"extract", good, none, bad, missing});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out,
-              good + L": preview saved to " + path(L"good.tga") + L", removed from the map\n");
+              good + L": preview saved to " + path(L"good.tga") + L", removed from the map" + AT_3);
     EXPECT_EQ(run.err, none + L": " + noPreview + L"\n" + bad + L": Unable to read file\n" +
                            missing + L": Unable to find file:\n" + missing + L"\n");
     EXPECT_EQ(readFile(good), sample.withoutPreview());
@@ -86,7 +88,7 @@ TEST_F(TedchunkTest, ExistingTargaFileNeedsForceAndKeepLeavesTheMap) {
     EXPECT_EQ(run.err, L"The preview file already exists:\n" + targa + L"\n");
     EXPECT_EQ(readFile(targa), text("older preview"));
     run = tedchunk({L"extract", L"--keep", L"-o", other, map});
-    EXPECT_EQ(run.out, map + L": preview saved to " + other + L", map unchanged\n");
+    EXPECT_EQ(run.out, map + L": preview saved to " + other + L", map unchanged" + AT_3);
     EXPECT_EQ(readFile(other), sample.preview);
     EXPECT_EQ(readFile(map), sample.bytes());
 }
@@ -112,20 +114,29 @@ TEST_F(TedchunkTest, ATargaFileIsWrittenOncePerRun) {
     EXPECT_EQ(readFile(second), secondMap);
 }
 
+// Each top-level type-19 data chunk's line says what its picture is.
 TEST_F(TedchunkTest, ListShowsTheTreeAndCheckChangesNothing) {
     const Bytes content =
-        concat({chunk(1, text("ab")), container(2, {chunk(3, text("xyz")), container(4, {})}),
-                chunk(19, text("TGA"))});
+        concat({chunk(1, text("ab")), container(2, {chunk(19, text("xyz")), container(4, {})}),
+                chunk(19, text("TGA")),
+                chunk(19, concat({targaHeader(0, 1, 9, 2, 24, 3, 1, 8), Bytes(6, 1), {0x82, 1}})),
+                chunk(19, concat({targaHeader(0, 1, 2, 1, 15, 1, 1, 16), Bytes(4, 2)})),
+                chunk(19, concat({targaHeader(0, 0, 11, 0, 0, 2, 1, 16), {1}, Bytes(4, 3)}))});
     const std::wstring map = placeMap(L"alpha.ted", content);
-    EXPECT_EQ(tedchunk({L"list", map}).out, L"1 data 2 bytes at 0\n"
-                                            L"2 container 19 bytes at 10\n"
-                                            L"  3 data 3 bytes at 18\n"
-                                            L"  4 container 0 bytes at 29\n"
-                                            L"19 data 3 bytes at 37\n");
+    EXPECT_EQ(tedchunk({L"list", map}).out,
+              L"1 data 2 bytes at 0\n"
+              L"2 container 19 bytes at 10\n"
+              L"  19 data 3 bytes at 18\n"
+              L"  4 container 0 bytes at 29\n"
+              L"19 data 3 bytes at 37: not a complete Targa image (shorter than the 18-byte "
+              L"header)\n"
+              L"19 data 26 bytes at 48: Targa 3 x 1, 8 bits, colour-mapped, run-length\n"
+              L"19 data 22 bytes at 82: Targa 1 x 1, 16 bits, true colour, uncompressed\n"
+              L"19 data 23 bytes at 112: Targa 2 x 1, 16 bits, grey, run-length\n");
     const std::wstring bad = placeMap(L"bad.ted", concat({content, text("x")}));
     const ProgramRun run = tedchunk({L"check", map, bad});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, map + L": well-formed, 5 chunks\n");
+    EXPECT_EQ(run.out, map + L": well-formed, 8 chunks\n");
     EXPECT_EQ(run.err, bad + L": Unable to read file\n");
     EXPECT_EQ(readFile(map), content);
 }
@@ -223,7 +234,7 @@ protected:
 TEST_P(PathShapeTest, PreviewGoesBesideTheMap) {
     const ProgramRun run = runProgram(TEDCHUNK_PROGRAM, {L"extract", map});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, map + L": preview saved to " + targa + L", removed from the map\n");
+    EXPECT_EQ(run.out, map + L": preview saved to " + targa + L", removed from the map" + AT_3);
     EXPECT_EQ(readFile(targa), sample.preview);
     EXPECT_EQ(readFile(map), sample.withoutPreview());
     EXPECT_EQ(namesBeside(map), (std::set<std::wstring>{nameOf(map), nameOf(targa)}));
@@ -332,8 +343,8 @@ TEST_F(TedchunkTest, NamesAreTheBytesGiven) {
     const std::wstring overlongSlash = path(L"sub\xDCC0\xDCAFm.ted");
     const ProgramRun run = tedchunk({L"extract", named, overlongSlash});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out,
-              named + L": preview saved to " + path(L"n\xDCFF.tga") + L", removed from the map\n");
+    EXPECT_EQ(run.out, named + L": preview saved to " + path(L"n\xDCFF.tga") +
+                           L", removed from the map" + AT_3);
     EXPECT_EQ(run.err, overlongSlash + L": Unable to find file:\n" + overlongSlash + L"\n");
     EXPECT_EQ(readFile(named), sample.withoutPreview());
     EXPECT_EQ(readFile(lookalike), sample.bytes());

@@ -45,6 +45,15 @@ Bytes container(std::uint32_t type, std::initializer_list<Bytes> children) {
     return concat({rawHeader(type, 0x80000000u | static_cast<std::uint32_t>(body.size())), body});
 }
 
+Bytes targaHeader(std::uint8_t idLength, std::uint8_t mapType, std::uint8_t imageType,
+                  std::uint16_t mapLength, std::uint8_t mapBits, std::uint16_t width,
+                  std::uint16_t height, std::uint8_t bits) {
+    return concat({{idLength, mapType, imageType, 0, 0, std::uint8_t(mapLength),
+                    std::uint8_t(mapLength >> 8), mapBits, 0, 0, 0, 0},
+                   le32(std::uint32_t(height) << 16 | width),
+                   {bits, 0}});
+}
+
 TempDir::TempDir(const std::filesystem::path& base) {
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -142,7 +151,8 @@ std::wstring pathOfLength(const TempDir& dir, std::size_t length, const std::wst
 
 SampleMap sampleMap() {
     SampleMap map;
-    map.preview = concat({text("TGA image"), Bytes(600, 0x80), text("TRUEVISION-XFILE.")});
+    map.preview = concat({targaHeader(9, 0, 3, 0, 0, 20, 30, 8), text("TGA image"),
+                          Bytes(600, 0x80), text("TRUEVISION-XFILE.")});
     map.before = concat({chunk(1, text("MAP1")), chunk(2, le32(0x00400040)),
                          container(10, {chunk(11, text("Grassland")),
                                         container(12, {chunk(13, Bytes(300, 0x5A)),

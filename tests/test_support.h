@@ -19,6 +19,11 @@ Bytes concat(std::initializer_list<Bytes> parts);
 Bytes rawHeader(std::uint32_t type, std::uint32_t sizeField);
 Bytes chunk(std::uint32_t type, const Bytes& body);
 Bytes container(std::uint32_t type, std::initializer_list<Bytes> children);
+// A Targa header: identification field length, colour-map type, image type, colour-map
+// length and entry bits, width, height and bits per pixel.
+Bytes targaHeader(std::uint8_t idLength, std::uint8_t mapType, std::uint8_t imageType,
+                  std::uint16_t mapLength, std::uint8_t mapBits, std::uint16_t width,
+                  std::uint16_t height, std::uint8_t bits);
 
 // A fresh folder, removed with everything in it when the object goes. Its name holds the
 // process id, so that a script can clear up after a process that ended abruptly.
@@ -63,7 +68,7 @@ std::wstring pathOfLength(const TempDir& dir, std::size_t length, const std::wst
                           std::size_t nameLength = 0);
 
 // A map as the game writes one: data, nested containers (one holding a type-19 chunk that
-// is not the preview) and the preview chunk in the middle of the top level.
+// is not the preview) and the preview, a complete Targa image, at top-level position 3.
 struct SampleMap {
     Bytes preview;
     Bytes before; // top-level chunks before the preview
