@@ -19,6 +19,7 @@ namespace {
 
 const wchar_t* const USAGE = L"Usage:\n"
                              L"  tedchunk extract [--keep] [--force] [-o OUT.tga] MAP...\n"
+                             L"  tedchunk insert [--force] [--at N] MAP PICTURE.tga\n"
                              L"  tedchunk list MAP\n"
                              L"  tedchunk check MAP...\n"
                              L"  tedchunk --help | --version";
@@ -32,7 +33,14 @@ const wchar_t* const HELP =
     L"      --keep       save the preview but leave the map as it is\n"
     L"      -o OUT.tga   the Targa file's name (one map only)\n"
     L"      --force      overwrite an existing Targa file\n"
-    L"  list MAP         shows the chunk tree: type, kind, body length, header offset\n"
+    L"  insert MAP PICTURE.tga\n"
+    L"                   puts a Targa picture, unchanged, into the map as its preview,\n"
+    L"                   undoing an extraction\n"
+    L"      --at N       before the top-level chunk at position N (0 is the first; extract\n"
+    L"                   names the position the preview had); without it, after the last\n"
+    L"      --force      replace the map's preview where it stands\n"
+    L"  list MAP         shows the chunk tree: type, kind, body length, header offset, and\n"
+    L"                   what each top-level preview picture is\n"
     L"  check MAP...     says whether each map is well-formed; changes nothing\n"
     L"\n"
     L"Exit codes: 0 all done, 1 a map failed, 2 wrong command line,\n"
@@ -190,6 +198,66 @@ int check(const std::vector<std::wstring>& maps) {
     return anyFailed ? EXIT_FAILED : EXIT_ALL_DONE;
 }
 
+struct InsertOptions {
+    bool force = false;
+    std::optional<std::size_t> at;
+    std::vector<std::wstring> operands; // the map, then the picture
+};
+
+int insert(const InsertOptions& options) {
+    const std::wstring& map = options.operands[0];
+    const std::wstring& picture = options.operands[1];
+    Insertion done{};
+    if (!Reporter(false).attempt(map, [&] {
+            done = runInsertion(picture, map, options.at,
+                                options.force ? ExistingPreview::Replace : ExistingPreview::Refuse);
+        }))
+        return EXIT_FAILED;
+    printLine(map +
+              (done.replaced ? L": preview replaced by " + picture
+                             : L": " + picture + L" inserted as the preview") +
+              L" (top-level position " + std::to_wstring(done.position) + L")");
+    return EXIT_ALL_DONE;
+}
+
+// The value of --at: decimal digits only. Past what a size holds it stays at the largest,
+// which no map reaches.
+std::optional<std::size_t> topLevelPosition(const std::wstring& text) {
+    if (text.empty() || text.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return std::nullopt;
+    std::size_t value = 0;
+    for (const wchar_t digit : text) {
+        const std::size_t next = value * 10 + static_cast<std::size_t>(digit - L'0');
+        value = value > SIZE_MAX / 10 || next < value * 10 ? SIZE_MAX : next;
+    }
+    return value;
+}
+
+int runInsertCommand(const std::vector<std::wstring>& arguments) {
+    InsertOptions options;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::wstring& argument = arguments[i];
+        if (optionsEnded || argument.empty() || argument[0] != L'-' || argument == L"-") {
+            options.operands.push_back(argument);
+        } else if (argument == L"--") {
+            optionsEnded = true;
+        } else if (argument == L"--force") {
+            options.force = true;
+        } else if (argument == L"--at") {
+            if (i + 1 >= arguments.size() || !(options.at = topLevelPosition(arguments[++i])))
+                return usageError(L"--at needs a position: decimal digits, 0 for the first");
+        } else {
+            return usageError(L"unknown option " + argument);
+        }
+    }
+    if (options.force && options.at)
+        return usageError(L"--at cannot be given with --force, which keeps the preview's place");
+    if (options.operands.size() != 2)
+        return usageError(L"insert takes a map and a picture");
+    return insert(options);
+}
+
 int runExtractCommand(const std::vector<std::wstring>& arguments) {
     ExtractOptions options;
     bool optionsEnded = false;
@@ -239,6 +307,8 @@ int runTedchunk(const std::vector<std::wstring>& arguments) {
     }
     if (command == L"extract")
         return runExtractCommand(arguments);
+    if (command == L"insert")
+        return runInsertCommand(arguments);
     const std::vector<std::wstring> maps =
         expandWildcards(std::vector<std::wstring>(arguments.begin() + 1, arguments.end()));
     if (command == L"list") {

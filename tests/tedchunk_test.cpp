@@ -119,9 +119,9 @@ TEST_F(TedchunkTest, ListShowsTheTreeAndCheckChangesNothing) {
     const Bytes content =
         concat({chunk(1, text("ab")), container(2, {chunk(19, text("xyz")), container(4, {})}),
                 chunk(19, text("TGA")),
-                chunk(19, concat({targaHeader(0, 1, 9, 2, 24, 3, 1, 8), Bytes(6, 1), {0x82, 1}})),
-                chunk(19, concat({targaHeader(0, 1, 2, 1, 15, 1, 1, 16), Bytes(4, 2)})),
-                chunk(19, concat({targaHeader(0, 0, 11, 0, 0, 2, 1, 16), {1}, Bytes(4, 3)}))});
+                chunk(19, tga(0, 1, 9, 2, 24, 3, 1, 8, concat({Bytes(6, 1), {0x82, 1}}))),
+                chunk(19, tga(0, 1, 2, 1, 15, 1, 1, 16, Bytes(4, 2))),
+                chunk(19, tga(0, 0, 11, 0, 0, 2, 1, 16, {1, 3, 3, 3, 3}))});
     const std::wstring map = placeMap(L"alpha.ted", content);
     EXPECT_EQ(tedchunk({L"list", map}).out,
               L"1 data 2 bytes at 0\n"
@@ -162,6 +162,78 @@ TEST_F(TedchunkTest, WrongCommandLinesChangeNothing) {
     EXPECT_NE(tedchunk({L"--help"}).out.find(L"tedchunk extract [--keep] [--force] [-o OUT.tga]"),
               std::wstring::npos);
     EXPECT_EQ(tedchunk({L"--version"}).out, L"tedchunk " TEDCHUNK_VERSION_TEXT L"\n");
+}
+
+// insert at the position extract names gives back the map byte for byte; a map with a
+// preview needs --force, which replaces its body where it stands; no --at: after the last.
+TEST_F(TedchunkTest, InsertUndoesAnExtraction) {
+    const std::wstring map = placeMap(L"alpha.ted", sample.bytes()), targa = path(L"alpha.tga");
+    ASSERT_EQ(tedchunk({L"extract", map}).exitCode, 0);
+    EXPECT_EQ(tedchunk({L"insert", L"--at", L"3", map, targa}).out,
+              map + L": " + targa + L" inserted as the preview" + AT_3);
+    EXPECT_EQ(readFile(map), sample.bytes());
+    const Bytes other = tga(0, 0, 3, 0, 0, 1, 1, 8, {7});
+    writeFile(targa, other);
+    EXPECT_EQ(tedchunk({L"insert", map, targa}).err, L"The map already has a preview.\n");
+    EXPECT_EQ(tedchunk({L"insert", L"--force", map, targa}).out,
+              map + L": preview replaced by " + targa + AT_3);
+    EXPECT_EQ(readFile(map), concat({sample.before, chunk(19, other), sample.after}));
+    writeFile(map, sample.withoutPreview());
+    EXPECT_EQ(tedchunk({L"insert", L"--force", map, targa}).exitCode, 0);
+    EXPECT_EQ(readFile(map), concat({sample.withoutPreview(), chunk(19, other)}));
+}
+
+// Each refusal with its message, exit 1, the map unchanged and nothing left beside it.
+TEST_F(TedchunkTest, InsertRefusesWhatExtractionWouldNotGiveBack) {
+    const Bytes content = concat({chunk(1, text("a")), container(19, {chunk(2, {})})});
+    const std::wstring map = placeMap(L"m.ted", content), picture = path(L"p.tga");
+    const auto refusal = [&](const std::vector<std::wstring>& arguments) {
+        const ProgramRun run = tedchunk(arguments);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(readFile(map), content);
+        EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"m.ted", "p.tga"}));
+        return run.err;
+    };
+    const std::wstring notTarga = L"The picture is not a complete Targa image (";
+    const std::pair<Bytes, std::wstring> pictures[] = {
+        {text("TGA"), L"shorter than the 18-byte header"},
+        {tga(0, 2, 2, 0, 0, 1, 1, 24, Bytes(3)), L"colour-map type 2, not 0 or 1"},
+        {tga(0, 0, 0, 0, 0, 1, 1, 8, {0}), L"image type 0, not 1, 2, 3, 9, 10 or 11"},
+        {tga(0, 0, 12, 0, 0, 1, 1, 8, {0}), L"image type 12, not 1, 2, 3, 9, 10 or 11"},
+        {tga(0, 0, 1, 0, 0, 1, 1, 8, {0}), L"a colour-mapped image without a colour map"},
+        {tga(0, 1, 2, 0, 24, 1, 1, 24, Bytes(3)), L"a colour map without entries"},
+        {tga(0, 1, 1, 1, 8, 1, 1, 8, {0, 0}),
+         L"colour-map entries of 8 bits, not 15, 16, 24 or 32"},
+        {tga(0, 0, 3, 0, 0, 0, 1, 8), L"width or height 0"},
+        {tga(0, 0, 3, 0, 0, 1, 0, 8), L"width or height 0"},
+        {tga(0, 1, 1, 1, 24, 1, 1, 15, Bytes(5)), L"pixels of 15 bits in a colour-mapped image"},
+        {tga(0, 0, 2, 0, 0, 1, 1, 8, {0}), L"pixels of 8 bits in a true colour image"},
+        {tga(0, 0, 3, 0, 0, 1, 1, 24, Bytes(3)), L"pixels of 24 bits in a grey image"},
+        {tga(5, 0, 3, 0, 0, 1, 1, 8, text("abc")), L"the identification field is cut short"},
+        {tga(0, 1, 1, 2, 24, 1, 1, 8, Bytes(5)), L"the colour map is cut short"},
+        {tga(0, 0, 2, 0, 0, 2, 1, 24, Bytes(5)), L"the image data is cut short"},
+        {tga(0, 0, 10, 0, 0, 2, 1, 24, {0x80, 1, 2, 3}), L"the run-length data is cut short"},
+        {tga(0, 0, 10, 0, 0, 2, 1, 24, {0x81, 1, 2}), L"the run-length data is cut short"},
+        {tga(0, 0, 11, 0, 0, 2, 1, 8, {0x82, 1}), L"a run-length packet runs past the last pixel"}};
+    for (const auto& [bytes, reason] : pictures) {
+        writeFile(picture, bytes);
+        EXPECT_EQ(refusal({L"insert", L"--at", L"0", map, picture}),
+                  notTarga + reason + L"):\n" + picture + L"\n");
+    }
+    std::filesystem::resize_file(nativePath(picture), 0x80000000u);
+    EXPECT_EQ(refusal({L"insert", L"--at", L"0", map, picture}),
+              notTarga + L"larger than 2147483647 bytes, the largest chunk body):\n" + picture +
+                  L"\n");
+    const Bytes good = tga(0, 0, 3, 0, 0, 1, 1, 8, {0});
+    writeFile(picture, good);
+    EXPECT_EQ(refusal({L"insert", L"--at", L"3", map, picture}),
+              L"There is no top-level position 3 in this map; the highest is 2.\n");
+    EXPECT_EQ(refusal({L"insert", map, picture}),
+              L"At top-level position 2 the preview would follow the type-19 container at "
+              L"position 1, and extraction would not find it.\n");
+    EXPECT_EQ(tedchunk({L"insert", L"--at", L"1", map, picture}).exitCode, 0);
+    EXPECT_EQ(readFile(map),
+              concat({chunk(1, text("a")), chunk(19, good), container(19, {chunk(2, {})})}));
 }
 
 // Map paths that break naive code, up to and past the 260 characters of plain Win32 calls.

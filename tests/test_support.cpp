@@ -45,13 +45,14 @@ Bytes container(std::uint32_t type, std::initializer_list<Bytes> children) {
     return concat({rawHeader(type, 0x80000000u | static_cast<std::uint32_t>(body.size())), body});
 }
 
-Bytes targaHeader(std::uint8_t idLength, std::uint8_t mapType, std::uint8_t imageType,
-                  std::uint16_t mapLength, std::uint8_t mapBits, std::uint16_t width,
-                  std::uint16_t height, std::uint8_t bits) {
+Bytes tga(std::uint8_t idLength, std::uint8_t mapType, std::uint8_t imageType,
+          std::uint16_t mapLength, std::uint8_t mapBits, std::uint16_t width, std::uint16_t height,
+          std::uint8_t bits, const Bytes& rest) {
     return concat({{idLength, mapType, imageType, 0, 0, std::uint8_t(mapLength),
                     std::uint8_t(mapLength >> 8), mapBits, 0, 0, 0, 0},
                    le32(std::uint32_t(height) << 16 | width),
-                   {bits, 0}});
+                   {bits, 0},
+                   rest});
 }
 
 TempDir::TempDir(const std::filesystem::path& base) {
@@ -151,8 +152,8 @@ std::wstring pathOfLength(const TempDir& dir, std::size_t length, const std::wst
 
 SampleMap sampleMap() {
     SampleMap map;
-    map.preview = concat({targaHeader(9, 0, 3, 0, 0, 20, 30, 8), text("TGA image"),
-                          Bytes(600, 0x80), text("TRUEVISION-XFILE.")});
+    map.preview = tga(9, 0, 3, 0, 0, 20, 30, 8,
+                      concat({text("TGA image"), Bytes(600, 0x80), text("TRUEVISION-XFILE.")}));
     map.before = concat({chunk(1, text("MAP1")), chunk(2, le32(0x00400040)),
                          container(10, {chunk(11, text("Grassland")),
                                         container(12, {chunk(13, Bytes(300, 0x5A)),

@@ -19,11 +19,11 @@ Bytes concat(std::initializer_list<Bytes> parts);
 Bytes rawHeader(std::uint32_t type, std::uint32_t sizeField);
 Bytes chunk(std::uint32_t type, const Bytes& body);
 Bytes container(std::uint32_t type, std::initializer_list<Bytes> children);
-// A Targa header: identification field length, colour-map type, image type, colour-map
-// length and entry bits, width, height and bits per pixel.
-Bytes targaHeader(std::uint8_t idLength, std::uint8_t mapType, std::uint8_t imageType,
-                  std::uint16_t mapLength, std::uint8_t mapBits, std::uint16_t width,
-                  std::uint16_t height, std::uint8_t bits);
+// A Targa picture: the header (identification field length, colour-map type, image type,
+// colour-map length and entry bits, width, height, bits per pixel), then `rest`.
+Bytes tga(std::uint8_t idLength, std::uint8_t mapType, std::uint8_t imageType,
+          std::uint16_t mapLength, std::uint8_t mapBits, std::uint16_t width, std::uint16_t height,
+          std::uint8_t bits, const Bytes& rest = {});
 
 // A fresh folder, removed with everything in it when the object goes. Its name holds the
 // process id, so that a script can clear up after a process that ended abruptly.
