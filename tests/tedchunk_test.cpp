@@ -151,7 +151,11 @@ TEST_F(TedchunkTest, WrongCommandLinesChangeNothing) {
                                                 {L"extract", L"-o", path(L"x.tga"), a, b},
                                                 {L"extract", a, L"-o"},
                                                 {L"extract", L"--fast", a},
-                                                {L"list", a, b}}) {
+                                                {L"list", a, b},
+                                                {L"insert", L"--at", L"-1", a, b},
+                                                {L"insert", L"--at", L"x", a, b},
+                                                {L"insert", L"--force", L"--at", L"0", a, b},
+                                                {L"insert", a}}) {
         const ProgramRun run = tedchunk(arguments);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_NE(run.err.find(L"Usage:"), std::wstring::npos);
