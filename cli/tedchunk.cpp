@@ -1,5 +1,6 @@
 #include "tedchunk.h"
 #include "chunk_node.h"
+#include "command_line.h"
 #include "console.h"
 #include "failure_text.h"
 #include "file_system.h"
@@ -33,6 +34,9 @@ const wchar_t* const HELP =
     L"      --force      overwrite an existing Targa file\n"
     L"  list MAP         shows the chunk tree: type, kind, body length, header offset\n"
     L"  check MAP...     says whether each map is well-formed; changes nothing\n"
+    L"\n"
+    L"Every command takes --help (or -h). \"--\" ends the options, so that\n"
+    L"\"tedchunk check -- -m.ted\" checks the map \"-m.ted\".\n"
     L"\n"
     L"Exit codes: 0 all done, 1 a map failed, 2 wrong command line,\n"
     L"3 nothing failed but a map had no preview.";
@@ -181,35 +185,69 @@ int check(const std::vector<std::wstring>& maps) {
     return anyFailed ? EXIT_FAILED : EXIT_ALL_DONE;
 }
 
-int runExtractCommand(const std::vector<std::wstring>& arguments) {
-    ExtractOptions options;
-    bool optionsEnded = false;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::wstring& argument = arguments[i];
-        if (optionsEnded || argument.empty() || argument[0] != L'-' || argument == L"-") {
-            options.maps.push_back(argument);
-        } else if (argument == L"--") {
-            optionsEnded = true;
-        } else if (argument == L"--keep") {
-            options.keep = true;
-        } else if (argument == L"--force") {
-            options.force = true;
-        } else if (argument == L"-o" || argument == L"--output") {
-            if (i + 1 >= arguments.size())
-                return usageError(L"-o needs the name of the Targa file");
-            if (options.output)
-                return usageError(L"-o may be given only once");
-            options.output = arguments[++i];
-        } else {
-            return usageError(L"unknown option " + argument);
-        }
-    }
-    options.maps = expandWildcards(options.maps);
-    if (options.maps.empty())
-        return usageError(L"extract needs at least one map");
+int runExtract(const ParsedArguments& arguments) {
+    ExtractOptions options{arguments.has(L"--keep"), arguments.has(L"--force"),
+                           arguments.value(L"-o"), arguments.operands};
     if (options.output && options.maps.size() > 1)
-        return usageError(L"-o is allowed with one map only");
+        throw UsageError{L"-o is allowed with one map only"};
     return extract(options);
+}
+
+int runList(const ParsedArguments& arguments) {
+    return list(arguments.operands[0]);
+}
+
+int runCheck(const ParsedArguments& arguments) {
+    return check(arguments.operands);
+}
+
+// A subcommand: its options, how many operands it takes once wildcards are expanded (and
+// what it says when that is wrong), and what it runs.
+struct Subcommand {
+    const wchar_t* name;
+    std::vector<OptionSpec> options;
+    std::size_t minOperands;
+    std::size_t maxOperands;
+    const wchar_t* wrongOperands;
+    int (*run)(const ParsedArguments&);
+};
+
+const std::size_t ANY = static_cast<std::size_t>(-1);
+
+const Subcommand SUBCOMMANDS[] = {
+    {L"extract",
+     {{L"--keep"}, {L"--force"}, {L"-o", L"--output", L"the name of the Targa file"}},
+     1,
+     ANY,
+     L"extract needs at least one map",
+     runExtract},
+    {L"list", {}, 1, 1, L"list takes exactly one map", runList},
+    {L"check", {}, 1, ANY, L"check needs at least one map", runCheck},
+};
+
+int printHelp() {
+    printLine(HELP);
+    printLine(L"");
+    printLine(USAGE);
+    return EXIT_ALL_DONE;
+}
+
+int runSubcommand(const std::vector<std::wstring>& arguments) {
+    const std::wstring& name = arguments[0];
+    for (const Subcommand& command : SUBCOMMANDS) {
+        if (name != command.name)
+            continue;
+        ParsedArguments parsed =
+            parseArguments({arguments.begin() + 1, arguments.end()}, command.options);
+        if (parsed.helpAsked)
+            return printHelp();
+        parsed.operands = expandWildcards(parsed.operands);
+        if (parsed.operands.size() < command.minOperands ||
+            parsed.operands.size() > command.maxOperands)
+            throw UsageError{command.wrongOperands};
+        return command.run(parsed);
+    }
+    throw UsageError{L"unknown command " + name};
 }
 
 } // namespace
@@ -218,29 +256,15 @@ int runTedchunk(const std::vector<std::wstring>& arguments) {
     if (arguments.empty())
         return usageError(L"no command given");
     const std::wstring& command = arguments[0];
-    if (command == L"--help" || command == L"-h" || command == L"help") {
-        printLine(HELP);
-        printLine(L"");
-        printLine(USAGE);
-        return EXIT_ALL_DONE;
-    }
+    if (command == L"--help" || command == L"-h" || command == L"help")
+        return printHelp();
     if (command == L"--version") {
         printLine(L"tedchunk " TEDCHUNK_VERSION);
         return EXIT_ALL_DONE;
     }
-    if (command == L"extract")
-        return runExtractCommand(arguments);
-    const std::vector<std::wstring> maps =
-        expandWildcards(std::vector<std::wstring>(arguments.begin() + 1, arguments.end()));
-    if (command == L"list") {
-        if (maps.size() != 1)
-            return usageError(L"list takes exactly one map");
-        return list(maps[0]);
+    try {
+        return runSubcommand(arguments);
+    } catch (const UsageError& error) {
+        return usageError(error.problem);
     }
-    if (command == L"check") {
-        if (maps.empty())
-            return usageError(L"check needs at least one map");
-        return check(maps);
-    }
-    return usageError(L"unknown command " + command);
 }

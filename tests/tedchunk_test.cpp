@@ -123,11 +123,19 @@ TEST_F(TedchunkTest, ListShowsTheTreeAndCheckChangesNothing) {
                                             L"  4 container 0 bytes at 29\n"
                                             L"19 data 3 bytes at 37\n");
     const std::wstring bad = placeMap(L"bad.ted", concat({content, text("x")}));
-    const ProgramRun run = tedchunk({L"check", map, bad});
+    ProgramRun run = tedchunk({L"check", map, bad});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, map + L": well-formed, 5 chunks\n");
     EXPECT_EQ(run.err, bad + L": Unable to read file\n");
     EXPECT_EQ(readFile(map), content);
+    // After "--" everything is a map, in the current folder too.
+    placeMap(L"-m.ted", content);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    run = tedchunk({L"check", L"--", L"-m.ted", L"--help"});
+    std::filesystem::current_path(before);
+    EXPECT_EQ(run.out, L"-m.ted: well-formed, 5 chunks\n");
+    EXPECT_EQ(run.err, L"--help: Unable to find file:\n--help\n");
 }
 
 TEST_F(TedchunkTest, WrongCommandLinesChangeNothing) {
@@ -140,6 +148,8 @@ TEST_F(TedchunkTest, WrongCommandLinesChangeNothing) {
                                                 {L"extract", L"-o", path(L"x.tga"), a, b},
                                                 {L"extract", a, L"-o"},
                                                 {L"extract", L"--fast", a},
+                                                {L"check", L"-m.ted"},
+                                                {L"check", L"--"},
                                                 {L"list", a, b}}) {
         const ProgramRun run = tedchunk(arguments);
         EXPECT_EQ(run.exitCode, 2);
@@ -148,8 +158,14 @@ TEST_F(TedchunkTest, WrongCommandLinesChangeNothing) {
     }
     EXPECT_EQ(readFile(a), sample.bytes());
     EXPECT_FALSE(fileExists(path(L"x.tga")));
-    EXPECT_NE(tedchunk({L"--help"}).out.find(L"tedchunk extract [--keep] [--force] [-o OUT.tga]"),
-              std::wstring::npos);
+    const std::wstring help = tedchunk({L"--help"}).out;
+    EXPECT_NE(help.find(L"tedchunk extract [--keep] [--force] [-o OUT.tga]"), std::wstring::npos);
+    for (const wchar_t* command : {L"extract", L"list", L"check"})
+        for (const wchar_t* asked : {L"--help", L"-h"}) {
+            const ProgramRun run = tedchunk({command, a, asked});
+            EXPECT_EQ(run.exitCode, 0);
+            EXPECT_EQ(run.out, help) << command << L" " << asked;
+        }
     EXPECT_EQ(tedchunk({L"--version"}).out, L"tedchunk " TEDCHUNK_VERSION_TEXT L"\n");
 }
 
