@@ -6,6 +6,7 @@
 #include "file_system.h"
 #include "preview.h"
 #include "preview_name.h"
+#include "shown_name.h"
 #include "string_table.h"
 #include "text_ids.h"
 #include "version.h"
@@ -42,9 +43,16 @@ const wchar_t* const HELP =
     L"3 nothing failed but a map had no preview.";
 
 int usageError(const std::wstring& problem) {
-    printError(L"tedchunk: " + problem);
+    printError(L"tedchunk: " + shownName(problem));
     printError(USAGE);
     return EXIT_USAGE;
+}
+
+// A failure's text for the terminal: the name it ends with, if any, as names are shown.
+std::wstring shownFailure(const FailureText& failure) {
+    const std::wstring text = failure.wide();
+    const std::size_t nameAt = text.size() - failure.nameLength;
+    return text.substr(0, nameAt) + shownName(text.substr(nameAt));
 }
 
 // Reports failures of one map; the map's path leads each report when there are several.
@@ -52,8 +60,9 @@ class Reporter {
 public:
     explicit Reporter(bool several) : prefixed(several) {}
 
+    // `message` names files as shownName shows them.
     void fail(const std::wstring& map, const std::wstring& message) {
-        printError(prefixed ? map + L": " + message : message);
+        printError(prefixed ? shownName(map) + L": " + message : message);
     }
 
     // Runs `work` for one map and turns its failures into reports; false if it failed.
@@ -64,7 +73,7 @@ public:
             work();
         });
         if (failure)
-            fail(map, failure->wide());
+            fail(map, shownFailure(*failure));
         return !failure;
     }
 
@@ -86,14 +95,16 @@ struct SavedPreview {
 };
 
 // Why `targa` must not be written for `map`: a Targa file written earlier in the run is
-// never written again, whatever became of its map afterwards. Empty when it may be.
+// never written again, whatever became of its map afterwards. Empty when it may be; the
+// names as shownName shows them.
 std::wstring clashWithEarlier(const std::vector<SavedPreview>& saved, const std::wstring& map,
                               const std::wstring& targa) {
     for (const SavedPreview& earlier : saved) {
         if (filesystem_ops::isSameFile(earlier.map, map))
-            return L"The map was given more than once; its preview was saved to:\n" + earlier.targa;
+            return L"The map was given more than once; its preview was saved to:\n" +
+                   shownName(earlier.targa);
         if (filesystem_ops::isSameFile(earlier.targa, targa))
-            return L"The preview file was already written for another map:\n" + targa;
+            return L"The preview file was already written for another map:\n" + shownName(targa);
     }
     return std::wstring();
 }
@@ -125,7 +136,7 @@ int extract(const ExtractOptions& options) {
             report.fail(map, loadResourceString(IDS_NO_PREVIEW));
             anyWithoutPreview = true;
         } else {
-            printLine(map + L": preview saved to " + targa +
+            printLine(shownName(map) + L": preview saved to " + shownName(targa) +
                       (options.keep ? L", map unchanged" : L", removed from the map"));
         }
     }
@@ -178,7 +189,7 @@ int check(const std::vector<std::wstring>& maps) {
     for (const std::wstring& map : maps) {
         std::size_t chunks = 0;
         if (report.attempt(map, [&] { chunks = countChunks(loadChunkFile(map).root()); }))
-            printLine(map + L": well-formed, " + std::to_wstring(chunks) + L" chunks");
+            printLine(shownName(map) + L": well-formed, " + std::to_wstring(chunks) + L" chunks");
         else
             anyFailed = true;
     }

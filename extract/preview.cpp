@@ -43,7 +43,7 @@ PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& m
         throw wruntime_error(L"The preview file must not be the map file itself.");
     if (existing == ExistingTarga::Refuse && findPreview(root) != root.children.end() &&
         filesystem_ops::exists(targaPath))
-        throw wruntime_error(L"The preview file already exists:\n" + targaPath);
+        throw wruntime_error(L"The preview file already exists:\n", targaPath);
     if (!takePreview(root, targaPath))
         return PreviewResult::NoPreview;
     if (previewSaved)

@@ -356,6 +356,33 @@ TEST_F(TedchunkTest, NamesAreTheBytesGiven) {
     EXPECT_EQ(readFile(inFolder), sample.bytes());
 }
 
+// Control characters in names are shown escaped, as `ls -b` shows them, so that a name
+// cannot forge a line or drive the terminal; any other byte is shown as given.
+TEST_F(TedchunkTest, ControlCharactersInNamesAreShownEscaped) {
+    const std::wstring forged = placeMap(L"a\nb\t\r\x1b[2J\x7f\u009b\u00e4.ted", sample.bytes());
+    const std::wstring missing = path(L"m\n\x01.ted"),
+                       shown = path(L"a\\nb\\t\\r\\033[2J\\177\\302\\233\u00e4");
+    ProgramRun run = tedchunk({L"extract", forged, missing});
+    EXPECT_EQ(run.out,
+              shown + L".ted: preview saved to " + shown + L".tga, removed from the map\n");
+    EXPECT_EQ(run.err, path(L"m\\n\\001.ted: Unable to find file:\n") + path(L"m\\n\\001.ted\n"));
+    run = tedchunk({L"extract", forged, L"-\n"});
+    EXPECT_EQ(run.err.find(L"tedchunk: unknown option -\\n\nUsage:"), 0u);
+}
+
+// A reader that has gone (`... 2>&1 | head -1`) does not end a batch: every map is done and
+// the exit status is the batch's.
+TEST_F(TedchunkTest, ClosedPipeDoesNotEndTheBatch) {
+    const std::wstring a = placeMap(L"a.ted", sample.bytes()), none = placeMap(L"n.ted", {}),
+                       b = placeMap(L"b.ted", sample.bytes());
+    const ProgramRun run =
+        runProgram(L"/bin/bash", {L"-c", L"exec > >(true) 2>&1; wait $!; exec \"$0\" \"$@\"",
+                                  TEDCHUNK_PROGRAM, L"extract", a, none, b});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(readFile(a), sample.withoutPreview());
+    EXPECT_EQ(readFile(b), sample.withoutPreview());
+}
+
 // A file-size limit is a failed write, not the end of the program; the old Targa stays.
 TEST_F(TedchunkTest, FileSizeLimitKeepsTheOldTargaFile) {
     const std::wstring map = placeMap(L"alpha.ted", sample.bytes());
