@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <utility>
 
@@ -8,8 +9,13 @@
 class wexception {
 public:
     explicit wexception(std::wstring text) : message(std::move(text)) {}
+    // A message that ends with the name of a file, so that a front end can tell the name
+    // from the text ("Unable to open file:\n" and the path).
+    wexception(const std::wstring& text, const std::wstring& name)
+        : message(text + name), nameLength(name.size()) {}
 
     std::wstring message;
+    std::size_t nameLength = 0; // how many characters at the end of `message` are a name
 };
 
 class wruntime_error : public wexception {
@@ -38,9 +44,9 @@ public:
 };
 
 inline IOException openFailure(const std::wstring& path) {
-    return IOException(L"Unable to open file:\n" + path);
+    return IOException(L"Unable to open file:\n", path);
 }
 
 inline FileNotFoundException notFound(const std::wstring& path) {
-    return FileNotFoundException(L"Unable to find file:\n" + path);
+    return FileNotFoundException(L"Unable to find file:\n", path);
 }

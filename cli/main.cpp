@@ -11,8 +11,13 @@ int wmain(int argc, wchar_t** argv) {
 #else
 #include "utf8.h"
 
+#include <csignal>
+
 int main(int argc, char** argv) {
     removePendingFilesOnInterruption();
+    // A reader that went away (`tedchunk ... | head -1`) does not end the batch: the
+    // writes fail, unnoticed, and every map is still done.
+    std::signal(SIGPIPE, SIG_IGN);
     std::vector<std::wstring> arguments;
     for (int i = 1; i < argc; ++i)
         arguments.push_back(fromUtf8(argv[i]));

@@ -1,10 +1,12 @@
 #include "tedchunk.h"
 #include "chunk_node.h"
+#include "command_line.h"
 #include "console.h"
 #include "failure_text.h"
 #include "file_system.h"
 #include "preview.h"
 #include "preview_name.h"
+#include "shown_name.h"
 #include "string_table.h"
 #include "targa.h"
 #include "text_ids.h"
@@ -43,13 +45,23 @@ const wchar_t* const HELP =
     L"                   what each top-level preview picture is\n"
     L"  check MAP...     says whether each map is well-formed; changes nothing\n"
     L"\n"
+    L"Every command takes --help (or -h). \"--\" ends the options, so that\n"
+    L"\"tedchunk check -- -m.ted\" checks the map \"-m.ted\".\n"
+    L"\n"
     L"Exit codes: 0 all done, 1 a map failed, 2 wrong command line,\n"
     L"3 nothing failed but a map had no preview.";
 
 int usageError(const std::wstring& problem) {
-    printError(L"tedchunk: " + problem);
+    printError(L"tedchunk: " + shownName(problem));
     printError(USAGE);
     return EXIT_USAGE;
+}
+
+// A failure's text for the terminal: the name it ends with, if any, as names are shown.
+std::wstring shownFailure(const FailureText& failure) {
+    const std::wstring text = failure.wide();
+    const std::size_t nameAt = text.size() - failure.nameLength;
+    return text.substr(0, nameAt) + shownName(text.substr(nameAt));
 }
 
 // Reports failures of one map; the map's path leads each report when there are several.
@@ -57,8 +69,9 @@ class Reporter {
 public:
     explicit Reporter(bool several) : prefixed(several) {}
 
+    // `message` names files as shownName shows them.
     void fail(const std::wstring& map, const std::wstring& message) {
-        printError(prefixed ? map + L": " + message : message);
+        printError(prefixed ? shownName(map) + L": " + message : message);
     }
 
     // Runs `work` for one map and turns its failures into reports; false if it failed.
@@ -69,7 +82,7 @@ public:
             work();
         });
         if (failure)
-            fail(map, failure->wide());
+            fail(map, shownFailure(*failure));
         return !failure;
     }
 
@@ -91,14 +104,16 @@ struct SavedPreview {
 };
 
 // Why `targa` must not be written for `map`: a Targa file written earlier in the run is
-// never written again, whatever became of its map afterwards. Empty when it may be.
+// never written again, whatever became of its map afterwards. Empty when it may be; the
+// names as shownName shows them.
 std::wstring clashWithEarlier(const std::vector<SavedPreview>& saved, const std::wstring& map,
                               const std::wstring& targa) {
     for (const SavedPreview& earlier : saved) {
         if (filesystem_ops::isSameFile(earlier.map, map))
-            return L"The map was given more than once; its preview was saved to:\n" + earlier.targa;
+            return L"The map was given more than once; its preview was saved to:\n" +
+                   shownName(earlier.targa);
         if (filesystem_ops::isSameFile(earlier.targa, targa))
-            return L"The preview file was already written for another map:\n" + targa;
+            return L"The preview file was already written for another map:\n" + shownName(targa);
     }
     return std::wstring();
 }
@@ -133,7 +148,7 @@ int extract(const ExtractOptions& options) {
             report.fail(map, loadResourceString(IDS_NO_PREVIEW));
             anyWithoutPreview = true;
         } else {
-            printLine(map + L": preview saved to " + targa +
+            printLine(shownName(map) + L": preview saved to " + shownName(targa) +
                       (options.keep ? L", map unchanged" : L", removed from the map") +
                       L" (top-level position " + std::to_wstring(position) + L")");
         }
@@ -191,40 +206,26 @@ int check(const std::vector<std::wstring>& maps) {
     for (const std::wstring& map : maps) {
         std::size_t chunks = 0;
         if (report.attempt(map, [&] { chunks = countChunks(loadChunkFile(map).root()); }))
-            printLine(map + L": well-formed, " + std::to_wstring(chunks) + L" chunks");
+            printLine(shownName(map) + L": well-formed, " + std::to_wstring(chunks) + L" chunks");
         else
             anyFailed = true;
     }
     return anyFailed ? EXIT_FAILED : EXIT_ALL_DONE;
 }
 
-struct InsertOptions {
-    bool force = false;
-    std::optional<std::size_t> at;
-    std::vector<std::wstring> operands; // the map, then the picture
-};
-
-int insert(const InsertOptions& options) {
-    const std::wstring& map = options.operands[0];
-    const std::wstring& picture = options.operands[1];
-    Insertion done{};
-    if (!Reporter(false).attempt(map, [&] {
-            done = runInsertion(picture, map, options.at,
-                                options.force ? ExistingPreview::Replace : ExistingPreview::Refuse);
-        }))
-        return EXIT_FAILED;
-    printLine(map +
-              (done.replaced ? L": preview replaced by " + picture
-                             : L": " + picture + L" inserted as the preview") +
-              L" (top-level position " + std::to_wstring(done.position) + L")");
-    return EXIT_ALL_DONE;
+int runExtract(const ParsedArguments& arguments) {
+    ExtractOptions options{arguments.has(L"--keep"), arguments.has(L"--force"),
+                           arguments.value(L"-o"), arguments.operands};
+    if (options.output && options.maps.size() > 1)
+        throw UsageError{L"-o is allowed with one map only"};
+    return extract(options);
 }
 
 // The value of --at: decimal digits only. Past what a size holds it stays at the largest,
 // which no map reaches.
-std::optional<std::size_t> topLevelPosition(const std::wstring& text) {
+std::size_t topLevelPosition(const std::wstring& text) {
     if (text.empty() || text.find_first_not_of(L"0123456789") != std::wstring::npos)
-        return std::nullopt;
+        throw UsageError{L"--at takes a position: decimal digits, 0 for the first"};
     std::size_t value = 0;
     for (const wchar_t digit : text) {
         const std::size_t next = value * 10 + static_cast<std::size_t>(digit - L'0');
@@ -233,60 +234,89 @@ std::optional<std::size_t> topLevelPosition(const std::wstring& text) {
     return value;
 }
 
-int runInsertCommand(const std::vector<std::wstring>& arguments) {
-    InsertOptions options;
-    bool optionsEnded = false;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::wstring& argument = arguments[i];
-        if (optionsEnded || argument.empty() || argument[0] != L'-' || argument == L"-") {
-            options.operands.push_back(argument);
-        } else if (argument == L"--") {
-            optionsEnded = true;
-        } else if (argument == L"--force") {
-            options.force = true;
-        } else if (argument == L"--at") {
-            if (i + 1 >= arguments.size() || !(options.at = topLevelPosition(arguments[++i])))
-                return usageError(L"--at needs a position: decimal digits, 0 for the first");
-        } else {
-            return usageError(L"unknown option " + argument);
-        }
-    }
-    if (options.force && options.at)
-        return usageError(L"--at cannot be given with --force, which keeps the preview's place");
-    if (options.operands.size() != 2)
-        return usageError(L"insert takes a map and a picture");
-    return insert(options);
+int runInsert(const ParsedArguments& arguments) {
+    const std::wstring& map = arguments.operands[0];
+    const std::wstring& picture = arguments.operands[1];
+    const bool force = arguments.has(L"--force");
+    const std::optional<std::wstring> at = arguments.value(L"--at");
+    if (force && at)
+        throw UsageError{L"--at cannot be given with --force, which keeps the preview's place"};
+    const std::optional<std::size_t> position =
+        at ? std::optional<std::size_t>(topLevelPosition(*at)) : std::nullopt;
+    Insertion done{};
+    if (!Reporter(false).attempt(map, [&] {
+            done = runInsertion(picture, map, position,
+                                force ? ExistingPreview::Replace : ExistingPreview::Refuse);
+        }))
+        return EXIT_FAILED;
+    printLine(shownName(map) +
+              (done.replaced ? L": preview replaced by " + shownName(picture)
+                             : L": " + shownName(picture) + L" inserted as the preview") +
+              L" (top-level position " + std::to_wstring(done.position) + L")");
+    return EXIT_ALL_DONE;
 }
 
-int runExtractCommand(const std::vector<std::wstring>& arguments) {
-    ExtractOptions options;
-    bool optionsEnded = false;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::wstring& argument = arguments[i];
-        if (optionsEnded || argument.empty() || argument[0] != L'-' || argument == L"-") {
-            options.maps.push_back(argument);
-        } else if (argument == L"--") {
-            optionsEnded = true;
-        } else if (argument == L"--keep") {
-            options.keep = true;
-        } else if (argument == L"--force") {
-            options.force = true;
-        } else if (argument == L"-o" || argument == L"--output") {
-            if (i + 1 >= arguments.size())
-                return usageError(L"-o needs the name of the Targa file");
-            if (options.output)
-                return usageError(L"-o may be given only once");
-            options.output = arguments[++i];
-        } else {
-            return usageError(L"unknown option " + argument);
-        }
+int runList(const ParsedArguments& arguments) {
+    return list(arguments.operands[0]);
+}
+
+int runCheck(const ParsedArguments& arguments) {
+    return check(arguments.operands);
+}
+
+// A subcommand: its options, how many operands it takes once wildcards are expanded (and
+// what it says when that is wrong), and what it runs.
+struct Subcommand {
+    const wchar_t* name;
+    std::vector<OptionSpec> options;
+    std::size_t minOperands;
+    std::size_t maxOperands;
+    const wchar_t* wrongOperands;
+    int (*run)(const ParsedArguments&);
+};
+
+const std::size_t ANY = static_cast<std::size_t>(-1);
+
+const Subcommand SUBCOMMANDS[] = {
+    {L"extract",
+     {{L"--keep"}, {L"--force"}, {L"-o", L"--output", L"the name of the Targa file"}},
+     1,
+     ANY,
+     L"extract needs at least one map",
+     runExtract},
+    {L"insert",
+     {{L"--force"}, {L"--at", nullptr, L"a position: decimal digits, 0 for the first"}},
+     2,
+     2,
+     L"insert takes a map and a picture",
+     runInsert},
+    {L"list", {}, 1, 1, L"list takes exactly one map", runList},
+    {L"check", {}, 1, ANY, L"check needs at least one map", runCheck},
+};
+
+int printHelp() {
+    printLine(HELP);
+    printLine(L"");
+    printLine(USAGE);
+    return EXIT_ALL_DONE;
+}
+
+int runSubcommand(const std::vector<std::wstring>& arguments) {
+    const std::wstring& name = arguments[0];
+    for (const Subcommand& command : SUBCOMMANDS) {
+        if (name != command.name)
+            continue;
+        ParsedArguments parsed =
+            parseArguments({arguments.begin() + 1, arguments.end()}, command.options);
+        if (parsed.helpAsked)
+            return printHelp();
+        parsed.operands = expandWildcards(parsed.operands);
+        if (parsed.operands.size() < command.minOperands ||
+            parsed.operands.size() > command.maxOperands)
+            throw UsageError{command.wrongOperands};
+        return command.run(parsed);
     }
-    options.maps = expandWildcards(options.maps);
-    if (options.maps.empty())
-        return usageError(L"extract needs at least one map");
-    if (options.output && options.maps.size() > 1)
-        return usageError(L"-o is allowed with one map only");
-    return extract(options);
+    throw UsageError{L"unknown command " + name};
 }
 
 } // namespace
@@ -295,31 +325,15 @@ int runTedchunk(const std::vector<std::wstring>& arguments) {
     if (arguments.empty())
         return usageError(L"no command given");
     const std::wstring& command = arguments[0];
-    if (command == L"--help" || command == L"-h" || command == L"help") {
-        printLine(HELP);
-        printLine(L"");
-        printLine(USAGE);
-        return EXIT_ALL_DONE;
-    }
+    if (command == L"--help" || command == L"-h" || command == L"help")
+        return printHelp();
     if (command == L"--version") {
         printLine(L"tedchunk " TEDCHUNK_VERSION);
         return EXIT_ALL_DONE;
     }
-    if (command == L"extract")
-        return runExtractCommand(arguments);
-    if (command == L"insert")
-        return runInsertCommand(arguments);
-    const std::vector<std::wstring> maps =
-        expandWildcards(std::vector<std::wstring>(arguments.begin() + 1, arguments.end()));
-    if (command == L"list") {
-        if (maps.size() != 1)
-            return usageError(L"list takes exactly one map");
-        return list(maps[0]);
+    try {
+        return runSubcommand(arguments);
+    } catch (const UsageError& error) {
+        return usageError(error.problem);
     }
-    if (command == L"check") {
-        if (maps.empty())
-            return usageError(L"check needs at least one map");
-        return check(maps);
-    }
-    return usageError(L"unknown command " + command);
 }

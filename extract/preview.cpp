@@ -27,7 +27,7 @@ ChunkNode::ChildEntry* findPreview(ChunkNode& root) {
 }
 
 wruntime_error notCompleteTarga(const std::wstring& path, const std::wstring& reason) {
-    return wruntime_error(L"The picture is not a complete Targa image (" + reason + L"):\n" + path);
+    return wruntime_error(L"The picture is not a complete Targa image (" + reason + L"):\n", path);
 }
 
 void readWhole(File& file, std::uint8_t* bytes, std::uint32_t size) {
@@ -65,7 +65,7 @@ PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& m
         throw wruntime_error(L"The preview file must not be the map file itself.");
     if (existing == ExistingTarga::Refuse && findPreview(root) != root.children.end() &&
         filesystem_ops::exists(targaPath))
-        throw wruntime_error(L"The preview file already exists:\n" + targaPath);
+        throw wruntime_error(L"The preview file already exists:\n", targaPath);
     const std::optional<std::size_t> position = takePreview(root, targaPath);
     if (!position)
         return PreviewResult::NoPreview;

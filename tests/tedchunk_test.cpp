@@ -134,11 +134,19 @@ TEST_F(TedchunkTest, ListShowsTheTreeAndCheckChangesNothing) {
               L"19 data 22 bytes at 82: Targa 1 x 1, 16 bits, true colour, uncompressed\n"
               L"19 data 23 bytes at 112: Targa 2 x 1, 16 bits, grey, run-length\n");
     const std::wstring bad = placeMap(L"bad.ted", concat({content, text("x")}));
-    const ProgramRun run = tedchunk({L"check", map, bad});
+    ProgramRun run = tedchunk({L"check", map, bad});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, map + L": well-formed, 8 chunks\n");
     EXPECT_EQ(run.err, bad + L": Unable to read file\n");
     EXPECT_EQ(readFile(map), content);
+    // After "--" everything is a map, in the current folder too.
+    placeMap(L"-m.ted", content);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    run = tedchunk({L"check", L"--", L"-m.ted", L"--help"});
+    std::filesystem::current_path(before);
+    EXPECT_EQ(run.out, L"-m.ted: well-formed, 8 chunks\n");
+    EXPECT_EQ(run.err, L"--help: Unable to find file:\n--help\n");
 }
 
 TEST_F(TedchunkTest, WrongCommandLinesChangeNothing) {
@@ -151,6 +159,8 @@ TEST_F(TedchunkTest, WrongCommandLinesChangeNothing) {
                                                 {L"extract", L"-o", path(L"x.tga"), a, b},
                                                 {L"extract", a, L"-o"},
                                                 {L"extract", L"--fast", a},
+                                                {L"check", L"-m.ted"},
+                                                {L"check", L"--"},
                                                 {L"list", a, b},
                                                 {L"insert", L"--at", L"-1", a, b},
                                                 {L"insert", L"--at", L"x", a, b},
@@ -163,8 +173,14 @@ TEST_F(TedchunkTest, WrongCommandLinesChangeNothing) {
     }
     EXPECT_EQ(readFile(a), sample.bytes());
     EXPECT_FALSE(fileExists(path(L"x.tga")));
-    EXPECT_NE(tedchunk({L"--help"}).out.find(L"tedchunk extract [--keep] [--force] [-o OUT.tga]"),
-              std::wstring::npos);
+    const std::wstring help = tedchunk({L"--help"}).out;
+    EXPECT_NE(help.find(L"tedchunk extract [--keep] [--force] [-o OUT.tga]"), std::wstring::npos);
+    for (const wchar_t* command : {L"extract", L"list", L"check"})
+        for (const wchar_t* asked : {L"--help", L"-h"}) {
+            const ProgramRun run = tedchunk({command, a, asked});
+            EXPECT_EQ(run.exitCode, 0);
+            EXPECT_EQ(run.out, help) << command << L" " << asked;
+        }
     EXPECT_EQ(tedchunk({L"--version"}).out, L"tedchunk " TEDCHUNK_VERSION_TEXT L"\n");
 }
 
@@ -425,6 +441,33 @@ TEST_F(TedchunkTest, NamesAreTheBytesGiven) {
     EXPECT_EQ(readFile(named), sample.withoutPreview());
     EXPECT_EQ(readFile(lookalike), sample.bytes());
     EXPECT_EQ(readFile(inFolder), sample.bytes());
+}
+
+// Control characters in names are shown escaped, as `ls -b` shows them, so that a name
+// cannot forge a line or drive the terminal; any other byte is shown as given.
+TEST_F(TedchunkTest, ControlCharactersInNamesAreShownEscaped) {
+    const std::wstring forged = placeMap(L"a\nb\t\r\x1b[2J\x7f\u009b\u00e4.ted", sample.bytes());
+    const std::wstring missing = path(L"m\n\x01.ted"),
+                       shown = path(L"a\\nb\\t\\r\\033[2J\\177\\302\\233\u00e4");
+    ProgramRun run = tedchunk({L"extract", forged, missing});
+    EXPECT_EQ(run.out,
+              shown + L".ted: preview saved to " + shown + L".tga, removed from the map" + AT_3);
+    EXPECT_EQ(run.err, path(L"m\\n\\001.ted: Unable to find file:\n") + path(L"m\\n\\001.ted\n"));
+    run = tedchunk({L"extract", forged, L"-\n"});
+    EXPECT_EQ(run.err.find(L"tedchunk: unknown option -\\n\nUsage:"), 0u);
+}
+
+// A reader that has gone (`... 2>&1 | head -1`) does not end a batch: every map is done and
+// the exit status is the batch's.
+TEST_F(TedchunkTest, ClosedPipeDoesNotEndTheBatch) {
+    const std::wstring a = placeMap(L"a.ted", sample.bytes()), none = placeMap(L"n.ted", {}),
+                       b = placeMap(L"b.ted", sample.bytes());
+    const ProgramRun run =
+        runProgram(L"/bin/bash", {L"-c", L"exec > >(true) 2>&1; wait $!; exec \"$0\" \"$@\"",
+                                  TEDCHUNK_PROGRAM, L"extract", a, none, b});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(readFile(a), sample.withoutPreview());
+    EXPECT_EQ(readFile(b), sample.withoutPreview());
 }
 
 // A file-size limit is a failed write, not the end of the program; the old Targa stays.

@@ -13,6 +13,7 @@ struct FailureText {
     bool narrow;
     std::string narrowText;
     std::wstring text;
+    std::size_t nameLength = 0; // how many characters at the end of `text` are a file's name
 
     std::wstring wide() const { return narrow ? fromUtf8(narrowText) : text; }
 };
@@ -26,7 +27,7 @@ template <typename Body> std::optional<FailureText> failureOf(Body&& body) {
     } catch (const std::exception& e) {
         return FailureText{true, e.what(), std::wstring()};
     } catch (const wexception& e) {
-        return FailureText{false, std::string(), e.message};
+        return FailureText{false, std::string(), e.message, e.nameLength};
     }
     return std::nullopt;
 }
