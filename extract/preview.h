@@ -50,10 +50,11 @@ struct Insertion {
 
 // Undoes an extraction: puts the picture at `picturePath`, unchanged, into the map as the
 // body of a top-level type-19 data chunk, before the top-level chunk at `position` or
-// after the last one. The picture must be one complete Targa image (see targa.h) that fits
-// a chunk body, the new chunk must be the one extraction finds, and the new map must stay
-// within 32-bit sizes; otherwise it is refused with a wruntime_error before anything is
-// written. The map is loaded whole first and replaced safely, as by runExtraction.
+// after the last one; a preview that is replaced keeps its place. The picture must be one
+// complete Targa image (see targa.h) that fits a chunk body, the new chunk must be the one
+// extraction finds, and the new map must stay within 32-bit sizes; otherwise it is refused
+// with a wruntime_error before anything is written. The map is loaded whole first and
+// replaced safely, as by runExtraction.
 Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapPath,
                        std::optional<std::size_t> position = std::nullopt,
                        ExistingPreview existing = ExistingPreview::Refuse);
