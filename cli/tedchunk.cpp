@@ -27,7 +27,7 @@ const wchar_t* const USAGE = L"Usage:\n"
                              L"  tedchunk --help | --version";
 
 const wchar_t* const HELP =
-    L"tedchunk: takes the preview picture out of map files (.ted).\n"
+    L"tedchunk: takes the preview picture out of map files (.ted), and puts one back.\n"
     L"\n"
     L"  extract MAP...   saves each map's preview (the first top-level chunk of type 19)\n"
     L"                   as a Targa file and removes it from the map. The file goes beside\n"
