@@ -324,19 +324,35 @@ TEST_F(TedchunkTest, InterruptionInTheMiddleOfARewriteLeavesNoTemporaryFile) {
 }
 
 #ifdef _WIN32
-// Patterns name the files they match (not folders, nor names matched only by their 8.3
-// form), sorted, the folder as typed; one that matches nothing is reported.
+// Patterns name the files they match as `dir` reads them (not folders, nor names matched
+// only by their 8.3 form), sorted, the folder as typed; one that matches nothing is
+// reported. A path with the prefix \\?\ or \\.\ is no pattern.
 TEST_F(TedchunkTest, WildcardsNameTheFilesTheyMatch) {
-    for (const wchar_t* name : {L"b.ted", L"A2.ted", L"a.ted", L"x.tedx"})
+    for (const wchar_t* name : {L"b.ted", L"A2.ted", L"a.ted", L"x.tedx", L"readme"})
         placeMap(name, sample.bytes());
     CreateDirectoryW(path(L"d.ted").c_str(), nullptr);
-    const std::wstring folder = dir.path().wstring() + L"/";
-    const std::wstring none = folder + L"none*.ted";
-    const ProgramRun run = tedchunk({L"check", folder + L"*.ted", none, folder + L"?.tedx"});
-    EXPECT_EQ(run.exitCode, 1);
+    const std::wstring folder = dir.path().wstring() + L"/", none = folder + L"none*.ted";
+    const std::vector<std::pair<std::wstring, std::vector<std::wstring>>> rows = {
+        {L"*.ted", {L"a.ted", L"A2.ted", L"b.ted"}},
+        {L"?.tedx", {L"x.tedx"}},
+        {L"*.*", {L"a.ted", L"A2.ted", L"b.ted", L"readme", L"x.tedx"}},
+        {L"*.", {L"readme"}},
+        {L"a?.t*", {L"a.ted", L"A2.ted"}}};
+    std::vector<std::wstring> arguments{L"check"};
     std::wstring expected;
-    for (const wchar_t* name : {L"a.ted", L"A2.ted", L"b.ted", L"x.tedx"})
-        expected += folder + name + L": well-formed, 12 chunks\n";
+    for (const auto& [pattern, names] : rows) {
+        arguments.push_back(folder + pattern);
+        for (const std::wstring& name : names)
+            expected += folder + name + L": well-formed, 12 chunks\n";
+    }
+    for (const wchar_t* prefix : {L"\\\\?\\", L"\\\\.\\"}) {
+        arguments.push_back(prefix +
+                            std::filesystem::path(dir.path() / "a.ted").make_preferred().wstring());
+        expected += arguments.back() + L": well-formed, 12 chunks\n";
+    }
+    arguments.push_back(none);
+    const ProgramRun run = tedchunk(arguments);
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(run.err, none + L": Unable to find file:\n" + none + L"\n");
 }
