@@ -1,8 +1,109 @@
 #include "native.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
+#include <fstream>
 #include <limits>
+#include <optional>
+#include <sstream>
+#include <string>
 #include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::uint64_t UNLIMITED = std::numeric_limits<std::uint64_t>::max();
+
+std::string firstLine(const std::string& path) {
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line);
+    return line;
+}
+
+// The number a cgroup file holds, or nothing ("max", or no such file).
+std::optional<std::uint64_t> numberIn(const std::string& path) {
+    const std::string line = firstLine(path);
+    std::uint64_t number = 0;
+    const auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), number);
+    if (error != std::errc() || end == line.data())
+        return std::nullopt;
+    return number;
+}
+
+// The value of `key` in a file of "key value" lines such as /proc/meminfo; 0 if missing.
+std::uint64_t valueIn(const std::string& path, const std::string& key) {
+    std::ifstream file(path);
+    for (std::string line; std::getline(file, line);) {
+        std::istringstream fields(line);
+        std::string name;
+        std::uint64_t value = 0;
+        if (fields >> name >> value && name == key)
+            return value;
+    }
+    return 0;
+}
+
+std::uint64_t machineAvailable() {
+    const std::uint64_t kib = valueIn("/proc/meminfo", "MemAvailable:");
+    return kib ? kib * 1024 : UNLIMITED;
+}
+
+// What a cgroup and each one above it still allow: limit minus usage, the file cache that
+// the kernel can drop on demand not counted as used.
+std::uint64_t roomFrom(const std::string& mount, std::string group, const char* limitName,
+                       const char* usageName, const char* cacheName) {
+    std::uint64_t room = UNLIMITED;
+    for (;;) {
+        const std::string folder = mount + group + "/";
+        const std::optional<std::uint64_t> limit = numberIn(folder + limitName),
+                                           usage = numberIn(folder + usageName);
+        if (limit && usage) {
+            const std::uint64_t cache = valueIn(folder + "memory.stat", cacheName);
+            const std::uint64_t used = *usage - std::min(*usage, cache);
+            room = std::min(room, *limit - std::min(*limit, used));
+        }
+        if (group.empty())
+            return room;
+        group.erase(group.find_last_of('/'));
+    }
+}
+
+// The process's cgroups are the lines "hierarchy:controllers:/path" of /proc/self/cgroup:
+// the unified one (v2) has no controllers, a v1 memory controller says "memory".
+std::uint64_t cgroupRoom() {
+    std::ifstream groups("/proc/self/cgroup");
+    std::uint64_t room = UNLIMITED;
+    for (std::string line; std::getline(groups, line);) {
+        const std::size_t first = line.find(':'), second = line.find(':', first + 1);
+        if (second == std::string::npos)
+            continue;
+        const std::string controllers = line.substr(first + 1, second - first - 1);
+        std::string group = line.substr(second + 1);
+        if (group == "/")
+            group.clear();
+        if (controllers.empty())
+            room = std::min(room, roomFrom("/sys/fs/cgroup", group, "memory.max", "memory.current",
+                                           "inactive_file"));
+        else if (("," + controllers + ",").find(",memory,") != std::string::npos)
+            room = std::min(room, roomFrom("/sys/fs/cgroup/memory", group, "memory.limit_in_bytes",
+                                           "memory.usage_in_bytes", "total_inactive_file"));
+    }
+    return room;
+}
+
+// The address-space limit (RLIMIT_AS) less what the process maps already.
+std::uint64_t addressSpaceRoom() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return UNLIMITED;
+    const std::uint64_t mapped =
+        numberIn("/proc/self/statm").value_or(0) * static_cast<std::uint64_t>(::getpagesize());
+    return limit.rlim_cur - std::min<std::uint64_t>(limit.rlim_cur, mapped);
+}
+
+} // namespace
 
 namespace native {
 
@@ -25,17 +126,11 @@ void releasePages(void* memory, std::size_t bytes) {
 }
 
 std::uint64_t availableMemory() {
-    unsigned long long kib = 0;
-    if (std::FILE* info = std::fopen("/proc/meminfo", "r")) {
-        char line[256];
-        bool found = false;
-        while (!found && std::fgets(line, sizeof line, info))
-            found = std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1;
-        std::fclose(info);
-        if (found)
-            return kib * 1024;
-    }
-    return std::numeric_limits<std::uint64_t>::max();
+    // Past a cgroup's limit the kernel ends the process without a word; the rest of the run
+    // (the program, its buffers, the kernel's own share) needs room beside the tree.
+    const std::uint64_t reserve = 16 << 20;
+    const std::uint64_t limited = std::min(cgroupRoom(), addressSpaceRoom());
+    return std::min(machineAvailable(), limited - std::min(limited, reserve));
 }
 
 } // namespace native

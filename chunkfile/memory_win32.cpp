@@ -2,7 +2,54 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+
+#include <algorithm>
 #include <limits>
+
+namespace {
+
+constexpr std::uint64_t UNLIMITED = std::numeric_limits<std::uint64_t>::max();
+
+std::uint64_t roomUnder(std::uint64_t limit, std::uint64_t used) {
+    return limit - std::min(limit, used);
+}
+
+// The job's memory in use now (JobObjectMemoryUsageInformation, newer than the headers),
+// or its peak, which is never less, where that cannot be told.
+std::uint64_t jobMemoryUsed(const JOBOBJECT_EXTENDED_LIMIT_INFORMATION& limits) {
+    struct {
+        ULONG64 jobMemory;
+        ULONG64 peakJobMemoryUsed;
+    } usage{};
+    if (QueryInformationJobObject(nullptr, static_cast<JOBOBJECTINFOCLASS>(28), &usage,
+                                  sizeof usage, nullptr))
+        return usage.jobMemory;
+    return limits.PeakJobMemoryUsed;
+}
+
+// What the job object the process runs in still allows: its limits on the memory that the
+// process and the whole job commit, less what they have committed.
+std::uint64_t jobRoom() {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    if (!QueryInformationJobObject(nullptr, JobObjectExtendedLimitInformation, &limits,
+                                   sizeof limits, nullptr))
+        return UNLIMITED;
+    const DWORD flags = limits.BasicLimitInformation.LimitFlags;
+    std::uint64_t room = UNLIMITED;
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if ((flags & JOB_OBJECT_LIMIT_PROCESS_MEMORY) &&
+        GetProcessMemoryInfo(GetCurrentProcess(),
+                             reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                             sizeof counters))
+        room = roomUnder(limits.ProcessMemoryLimit, counters.PrivateUsage);
+    if (flags & JOB_OBJECT_LIMIT_JOB_MEMORY)
+        room = std::min(room, roomUnder(limits.JobMemoryLimit, jobMemoryUsed(limits)));
+    return room;
+}
+
+} // namespace
 
 namespace native {
 
@@ -17,9 +64,10 @@ void releasePages(void* memory, std::size_t) {
 std::uint64_t availableMemory() {
     MEMORYSTATUSEX status{};
     status.dwLength = sizeof status;
-    if (!GlobalMemoryStatusEx(&status))
-        return std::numeric_limits<std::uint64_t>::max();
-    return status.ullAvailPhys;
+    const std::uint64_t machine = GlobalMemoryStatusEx(&status) ? status.ullAvailPhys : UNLIMITED;
+    // Past a job's limit an allocation fails anywhere; the rest of the run needs room too.
+    const std::uint64_t limited = jobRoom(), reserve = 16 << 20;
+    return std::min(machine, limited - std::min(limited, reserve));
 }
 
 } // namespace native

@@ -59,8 +59,11 @@ void removeNow(const Char* name);
 void* allocatePages(std::size_t bytes);
 void releasePages(void* memory, std::size_t bytes);
 
-// How much memory the machine has available now (MemAvailable on Linux, the available
-// physical memory on Windows); the largest value when that cannot be told.
+// How much more memory the process may take now: the least of what the machine has
+// available (MemAvailable on Linux, the available physical memory on Windows) and what the
+// limits set on the process still allow (its cgroups and RLIMIT_AS on Linux, its job
+// object on Windows), less a reserve for the rest of the run; the largest value when
+// nothing can be told.
 std::uint64_t availableMemory();
 
 } // namespace native

@@ -6,11 +6,23 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 
 namespace {
 
+bool isSlash(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// "\\?\" and "\\.\" (either slash) start a path the system takes as it stands: its "?" is
+// no wildcard.
+bool isDevicePath(const std::wstring& argument) {
+    return argument.size() >= 4 && isSlash(argument[0]) && isSlash(argument[1]) &&
+           (argument[2] == L'?' || argument[2] == L'.') && isSlash(argument[3]);
+}
+
 bool hasWildcards(const std::wstring& argument) {
-    return argument.find_first_of(L"*?") != std::wstring::npos;
+    return !isDevicePath(argument) && argument.find_first_of(L"*?") != std::wstring::npos;
 }
 
 struct SearchTraits {
@@ -23,21 +35,33 @@ bool sameLetter(wchar_t a, wchar_t b) {
     return CompareStringOrdinal(&a, 1, &b, 1, TRUE) == CSTR_EQUAL;
 }
 
-// * for any run of characters, ? for any one, letter case aside. The system's search
-// also matches the short 8.3 names, so that "*.ted" finds "x.tedx" (short "X~1.TED"):
-// each name it finds is checked again.
-bool matches(const wchar_t* name, const wchar_t* pattern) {
-    for (; *pattern; ++pattern, ++name) {
-        if (*pattern == L'*') {
-            for (const wchar_t* rest = name;; ++rest) {
-                if (matches(rest, pattern + 1))
+// A name pattern as `dir` reads it, letter case aside: "*" for any run of characters and
+// "?" for any one, except that a "*" before a dot stops at the name's last dot, a dot
+// before "*", "?" or the pattern's end also matches the end of a name that has no dot, and
+// a run of "?" at a dot or the end matches nothing there. So "*.*" is every name, "*." a
+// name without an extension, and "a?.ted" also "a.ted".
+bool matches(const wchar_t* name, const wchar_t* pattern, const wchar_t* lastDot) {
+    while (*pattern) {
+        const wchar_t letter = *pattern++;
+        if (letter == L'*') {
+            const wchar_t* limit =
+                *pattern == L'.' && lastDot && name <= lastDot ? lastDot : name + std::wcslen(name);
+            for (const wchar_t* rest = name; rest <= limit; ++rest)
+                if (matches(rest, pattern, lastDot))
                     return true;
-                if (!*rest)
-                    return false;
-            }
-        }
-        if (!*name || (*pattern != L'?' && !sameLetter(*name, *pattern)))
             return false;
+        }
+        if (letter == L'?' && (!*name || *name == L'.')) {
+            while (*pattern == L'?')
+                ++pattern;
+        } else if (letter == L'.' && !*name &&
+                   (!*pattern || *pattern == L'*' || *pattern == L'?')) {
+            // the end of a name without a dot
+        } else if (*name && (letter == L'?' || sameLetter(*name, letter))) {
+            ++name;
+        } else {
+            return false;
+        }
     }
     return !*name;
 }
@@ -53,13 +77,16 @@ std::vector<std::wstring> filesMatching(const std::wstring& pattern) {
     const std::wstring namePattern = pattern.substr(nameStart);
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    const UniqueHandle<SearchTraits> search(FindFirstFileExW(
-        win32Path(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    // Every name in the folder, matched here: the system's own matching also takes the short
+    // 8.3 names ("*.ted" would find "x.tedx", short "X~1.TED") and varies between versions.
+    const UniqueHandle<SearchTraits> search(
+        FindFirstFileExW(win32Path(pattern.substr(0, nameStart) + L"*").c_str(), FindExInfoBasic,
+                         &found, FindExSearchNameMatch, nullptr, 0));
     if (!search)
         return names;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            matches(found.cFileName, namePattern.c_str()))
+            matches(found.cFileName, namePattern.c_str(), std::wcsrchr(found.cFileName, L'.')))
             names.push_back(found.cFileName);
     } while (FindNextFileW(search.get(), &found));
     std::sort(names.begin(), names.end(), comesBefore);

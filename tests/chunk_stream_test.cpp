@@ -1,11 +1,18 @@
 // The chunk stream's reader, writer and tree, on real files.
 #include "chunk_node.h"
+#include "native.h"
 #include "test_support.h"
 #include "wexception.h"
 
 #include <gtest/gtest.h>
 
 #include <new>
+
+#ifndef _WIN32
+#include <fstream>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -93,5 +100,22 @@ TEST_F(ChunkStreamTest, LoadingStopsAtTheMemoryBudget) {
     PhysicalFile file(OPEN_READ, map);
     EXPECT_THROW(loadChunkTree(file, 16u << 20), std::bad_alloc);
 }
+
+#ifndef _WIN32
+// The budget keeps within the address-space limit, less what the process maps already.
+TEST_F(ChunkStreamTest, BudgetKeepsWithinTheAddressSpaceLimit) {
+    const std::uint64_t room = 256u << 20;
+    std::uint64_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    rlimit before{};
+    getrlimit(RLIMIT_AS, &before);
+    const rlimit limited{pages * getpagesize() + room, before.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &limited), 0);
+    const std::uint64_t budget = native::availableMemory();
+    setrlimit(RLIMIT_AS, &before);
+    EXPECT_LE(budget, room);
+    EXPECT_GE(budget, room / 2);
+}
+#endif
 
 } // namespace
