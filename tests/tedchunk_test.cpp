@@ -112,6 +112,40 @@ TEST_F(TedchunkTest, ATargaFileIsWrittenOncePerRun) {
     EXPECT_EQ(readFile(second), secondMap);
 }
 
+// Two hard links are one map: rewritten in place, both see it, and it is done once.
+TEST_F(TedchunkTest, HardLinksOfAMapAreOneMap) {
+    const std::wstring a = placeMap(L"a.ted", sample.bytes()), b = path(L"b.ted");
+    std::filesystem::create_hard_link(nativePath(a), nativePath(b));
+    const ProgramRun run = tedchunk({L"extract", a, b});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, b + L": The map was given more than once; its preview was saved to:\n" +
+                           path(L"a.tga") + L"\n");
+    EXPECT_EQ(readFile(b), sample.withoutPreview());
+    EXPECT_EQ(std::filesystem::hard_link_count(nativePath(a)), 2u);
+    EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"a.ted", "b.ted", "a.tga"}));
+}
+
+// A folder as Targa path is refused before the map is read; a link, even one that points
+// nowhere, is an existing file, and --force writes where it points.
+TEST_F(TedchunkTest, TargaPathThatIsAFolderOrALink) {
+    const std::wstring bad = placeMap(L"bad.ted", text("malformed")), folder = path(L"");
+    EXPECT_EQ(tedchunk({L"extract", L"-o", folder, bad}).err,
+              L"Unable to open file:\n" + folder + L"\n");
+#ifndef _WIN32
+    const std::wstring map = placeMap(L"alpha.ted", sample.bytes()), link = path(L"alpha.tga");
+    std::filesystem::create_symlink("picture.tga", nativePath(link));
+    EXPECT_EQ(tedchunk({L"extract", map}).err,
+              L"The preview file already exists:\n" + link + L"\n");
+    EXPECT_EQ(tedchunk({L"extract", L"--force", map}).exitCode, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(nativePath(link)));
+    EXPECT_EQ(readFile(path(L"picture.tga")), sample.preview);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(std::filesystem::status(nativePath(link)).permissions(),
+              std::filesystem::perms(0666 & ~mask));
+#endif
+}
+
 TEST_F(TedchunkTest, ListShowsTheTreeAndCheckChangesNothing) {
     const Bytes content =
         concat({chunk(1, text("ab")), container(2, {chunk(3, text("xyz")), container(4, {})}),
@@ -263,6 +297,8 @@ TEST_P(PathShapeTest, FailuresLeaveTheMapAsItWas) {
     const Bytes malformed = concat({sample.bytes(), text("xyz")});
     writeFile(map, malformed);
     expectFailure(targa, L"Unable to read file");
+    const std::wstring folder = map.substr(0, map.find_last_of(SEPARATOR));
+    expectFailure(folder, L"Unable to open file:\n" + folder); // before the map is read
     EXPECT_EQ(readFile(map), malformed);
     std::filesystem::remove(nativePath(map));
     expectFailure(targa, L"Unable to find file:\n" + map);
@@ -339,6 +375,106 @@ TEST_F(TedchunkTest, NamesAreTheBytesGiven) {
     EXPECT_EQ(readFile(lookalike), sample.bytes());
     EXPECT_EQ(readFile(inFolder), sample.bytes());
 }
+
+ProgramRun shell(const std::wstring& script, const std::wstring& argument) {
+    return runProgram(L"/bin/sh", {L"-c", script, L"sh", argument});
+}
+
+// What those who use a file see of it, through links: owner, group, mode, links, ACLs,
+// extended attributes; and whether the path itself is a link.
+std::wstring identity(const std::wstring& path) {
+    return shell(L"stat -c %F \"$1\"; stat -L -c '%u %g %a %h' \"$1\"; getfacl -n \"$1\"; "
+                 L"getfattr -d -m - \"$1\"",
+                 path)
+        .out;
+}
+
+struct IdentityCase {
+    const char* name;
+    const wchar_t* setUp; // a shell script run in the test's folder, with m.ted in it
+    const wchar_t* map;
+    bool asMember; // run by mpe-member, who shares the group mpe-proj with mpe-owner
+    std::vector<std::wstring> options;
+};
+
+// A folder 12 levels of 200 letters deep (in 12 more lies the map), reached by a chain of
+// two links whose path together is longer than PATH_MAX.
+const wchar_t* const LONG_CHAIN =
+    L"d=$(printf %0200d 0); p=$d; for i in 1 2 3 4 5 6 7 8 9 10 11; do p=$p/$d; done; "
+    L"mkdir -p long/$p/$p && ln -s long/$p/next m.lnk && cd long/$p && ln -s $p/real.ted next "
+    L"&& mv \"$1/m.ted\" $p/real.ted";
+
+const IdentityCase IDENTITY_CASES[] = {
+    {"AclAndAttributeKeptByRoot",
+     L"setfacl -m u:mpe-owner:rw m.ted && setfacl -d -m u:mpe-member:r . && "
+     L"setfattr -n user.origin -v editor m.ted",
+     L"m.ted",
+     false,
+     {}},
+    {"OwnersGroupMapRewrittenByMember",
+     L"mkdir s && chgrp mpe-proj s && chmod 2770 s && chown mpe-owner:mpe-proj m.ted && "
+     L"chmod 660 m.ted && mv m.ted s",
+     L"s/m.ted",
+     true,
+     {}},
+    {"FolderTakingNoNewFile",
+     L"mkdir s t && chown mpe-member m.ted t && mv m.ted s",
+     L"s/m.ted",
+     true,
+     {L"-o", L"t/m.tga"}},
+    {"LongLinkChain", LONG_CHAIN, L"m.lnk", false, {}},
+};
+
+void PrintTo(const IdentityCase& identityCase, std::ostream* out) {
+    *out << identityCase.name;
+}
+
+class MapIdentityTest : public ::testing::TestWithParam<IdentityCase> {};
+
+// The map stays the same file to all who use it, only its preview gone, and nothing is left
+// beside it; the users are made here once (CI runs as root).
+TEST_P(MapIdentityTest, RewrittenMapStaysTheSameFile) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root, to make users and files of theirs";
+    ASSERT_EQ(shell(L"for i in 1 2 3 4 5; do { getent group mpe-proj || groupadd mpe-proj; } && "
+                    L"{ id mpe-owner || useradd -M -N -G mpe-proj mpe-owner; } && "
+                    L"{ id mpe-member || useradd -M -N -G mpe-proj mpe-member; } && exit; "
+                    L"sleep 1; done; exit 1",
+                    L"")
+                  .exitCode,
+              0);
+    TempDir dir;
+    const SampleMap sample = sampleMap();
+    writeFile(dir.file(L"m.ted"), sample.bytes());
+    ASSERT_EQ(
+        shell(L"cd \"$1\" && " + std::wstring(GetParam().setUp), dir.path().wstring()).exitCode, 0);
+    const std::wstring map = dir.file(GetParam().map), before = identity(map);
+    struct stat old {};
+    stat(nativePath(map).c_str(), &old);
+    std::vector<std::wstring> arguments{TEDCHUNK_PROGRAM, L"extract"};
+    if (GetParam().asMember)
+        arguments.insert(arguments.begin(),
+                         {L"--reuid=mpe-member", L"--regid=users", L"--init-groups"});
+    for (const std::wstring& option : GetParam().options)
+        arguments.push_back(option[0] == L'-' ? option : dir.file(option));
+    arguments.push_back(map);
+    const ProgramRun run = runProgram(
+        GetParam().asMember ? L"/usr/bin/setpriv" : TEDCHUNK_PROGRAM,
+        std::vector<std::wstring>(arguments.begin() + !GetParam().asMember, arguments.end()));
+    EXPECT_EQ(run.exitCode, 0) << toUtf8(run.err);
+    EXPECT_EQ(readFile(map), sample.withoutPreview());
+    EXPECT_EQ(identity(map), before);
+    struct stat now {};
+    stat(nativePath(map).c_str(), &now);
+    EXPECT_TRUE(now.st_ino == old.st_ino || !GetParam().asMember) << "rewritten in place";
+    EXPECT_EQ(shell(L"find \"$1\" -name '~mp*' -o -name '*.original'", dir.path().wstring()).out,
+              L"");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MapIdentityTest, ::testing::ValuesIn(IDENTITY_CASES),
+                         [](const ::testing::TestParamInfo<IdentityCase>& info) {
+                             return info.param.name;
+                         });
 
 // A file-size limit is a failed write, not the end of the program; the old Targa stays.
 TEST_F(TedchunkTest, FileSizeLimitKeepsTheOldTargaFile) {
