@@ -39,7 +39,8 @@ Place locate(const std::wstring& path, const std::wstring&) {
 }
 
 native::Name beside(const Place& place, const std::wstring& name) {
-    return folderOf(place.name) + name;
+    // As the calls take it, so that the handler of interruptions can pass it on as it is.
+    return win32Path(folderOf(place.name) + name);
 }
 
 FileHandle openExisting(const Place& place, const std::wstring& shownPath) {

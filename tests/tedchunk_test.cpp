@@ -391,38 +391,28 @@ std::wstring identity(const std::wstring& path) {
 
 struct IdentityCase {
     const char* name;
-    const wchar_t* setUp; // a shell script run in the test's folder, with m.ted in it
     const wchar_t* map;
-    bool asMember; // run by mpe-member, who shares the group mpe-proj with mpe-owner
-    std::vector<std::wstring> options;
+    bool asMember;        // run by mpe-member, who shares the group mpe-proj with mpe-owner
+    const wchar_t* targa; // for -o, or null
+    const wchar_t* setUp; // a shell script run in the test's folder, with m.ted in it
 };
 
-// A folder 12 levels of 200 letters deep (in 12 more lies the map), reached by a chain of
-// two links whose path together is longer than PATH_MAX.
-const wchar_t* const LONG_CHAIN =
-    L"d=$(printf %0200d 0); p=$d; for i in 1 2 3 4 5 6 7 8 9 10 11; do p=$p/$d; done; "
-    L"mkdir -p long/$p/$p && ln -s long/$p/next m.lnk && cd long/$p && ln -s $p/real.ted next "
-    L"&& mv \"$1/m.ted\" $p/real.ted";
-
 const IdentityCase IDENTITY_CASES[] = {
-    {"AclAndAttributeKeptByRoot",
-     L"setfacl -m u:mpe-owner:rw m.ted && setfacl -d -m u:mpe-member:r . && "
-     L"setfattr -n user.origin -v editor m.ted",
-     L"m.ted",
-     false,
-     {}},
-    {"OwnersGroupMapRewrittenByMember",
+    {"AclKeptByRoot", L"m.ted", false, nullptr, L"setfacl -m u:mpe-owner:rw m.ted"},
+    // The new file must not keep the ACL it takes from the folder.
+    {"AttributeKeptByRoot", L"m.ted", false, nullptr,
+     L"setfacl -d -m u:mpe-member:r . && setfattr -n user.a -v b m.ted"},
+    {"OwnersGroupMapRewrittenByMember", L"s/m.ted", true, nullptr,
      L"mkdir s && chgrp mpe-proj s && chmod 2770 s && chown mpe-owner:mpe-proj m.ted && "
-     L"chmod 660 m.ted && mv m.ted s",
-     L"s/m.ted",
-     true,
-     {}},
-    {"FolderTakingNoNewFile",
-     L"mkdir s t && chown mpe-member m.ted t && mv m.ted s",
-     L"s/m.ted",
-     true,
-     {L"-o", L"t/m.tga"}},
-    {"LongLinkChain", LONG_CHAIN, L"m.lnk", false, {}},
+     L"chmod 660 m.ted && mv m.ted s"},
+    {"FolderTakingNoNewFile", L"s/m.ted", true, L"t/m.tga",
+     L"mkdir s t && chown mpe-member m.ted t && mv m.ted s"},
+    // A folder 12 levels of 200 letters deep (in 12 more lies the map), reached by a chain
+    // of two links whose path together is longer than PATH_MAX.
+    {"LongLinkChain", L"m.lnk", false, nullptr,
+     L"d=$(printf %0200d 0); p=$d; for i in 1 2 3 4 5 6 7 8 9 10 11; do p=$p/$d; done; "
+     L"mkdir -p long/$p/$p && ln -s long/$p/next m.lnk && cd long/$p && "
+     L"ln -s $p/real.ted next && mv \"$1/m.ted\" $p/real.ted"},
 };
 
 void PrintTo(const IdentityCase& identityCase, std::ostream* out) {
@@ -451,16 +441,14 @@ TEST_P(MapIdentityTest, RewrittenMapStaysTheSameFile) {
     const std::wstring map = dir.file(GetParam().map), before = identity(map);
     struct stat old {};
     stat(nativePath(map).c_str(), &old);
-    std::vector<std::wstring> arguments{TEDCHUNK_PROGRAM, L"extract"};
-    if (GetParam().asMember)
-        arguments.insert(arguments.begin(),
-                         {L"--reuid=mpe-member", L"--regid=users", L"--init-groups"});
-    for (const std::wstring& option : GetParam().options)
-        arguments.push_back(option[0] == L'-' ? option : dir.file(option));
-    arguments.push_back(map);
-    const ProgramRun run = runProgram(
-        GetParam().asMember ? L"/usr/bin/setpriv" : TEDCHUNK_PROGRAM,
-        std::vector<std::wstring>(arguments.begin() + !GetParam().asMember, arguments.end()));
+    std::vector<std::wstring> arguments{L"--reuid=mpe-member", L"--regid=users", L"--init-groups",
+                                        TEDCHUNK_PROGRAM,      L"extract",       map};
+    if (GetParam().targa)
+        arguments.insert(arguments.end() - 1, {L"-o", dir.file(GetParam().targa)});
+    const ProgramRun run =
+        GetParam().asMember
+            ? runProgram(L"/usr/bin/setpriv", arguments)
+            : runProgram(TEDCHUNK_PROGRAM, {arguments.begin() + 4, arguments.end()});
     EXPECT_EQ(run.exitCode, 0) << toUtf8(run.err);
     EXPECT_EQ(readFile(map), sample.withoutPreview());
     EXPECT_EQ(identity(map), before);
