@@ -121,7 +121,6 @@ TEST_F(TedchunkTest, HardLinksOfAMapAreOneMap) {
     EXPECT_EQ(run.err, b + L": The map was given more than once; its preview was saved to:\n" +
                            path(L"a.tga") + L"\n");
     EXPECT_EQ(readFile(b), sample.withoutPreview());
-    EXPECT_EQ(std::filesystem::hard_link_count(nativePath(a)), 2u);
     EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"a.ted", "b.ted", "a.tga"}));
 }
 
