@@ -21,13 +21,13 @@ namespace {
 constexpr int FOLDER = O_PATH | O_DIRECTORY | O_CLOEXEC;
 constexpr int MOST_LINKS = 40; // as the kernel follows
 
-// Opens `folder` from `start` one folder at a time, so that no length limit applies.
+// Opens `folder` (empty, or ending in "/") from `start` one folder at a time, so that no
+// length limit applies.
 FileHandle openFolder(int start, const std::string& folder, const std::wstring& shownPath) {
     FileHandle current(::openat(start, folder.rfind('/', 0) == 0 ? "/" : ".", FOLDER));
     std::size_t begin = 0;
     while (current && begin < folder.size()) {
-        std::size_t end = folder.find('/', begin);
-        end = end == std::string::npos ? folder.size() : end;
+        const std::size_t end = folder.find('/', begin);
         if (end > begin)
             current = FileHandle(
                 ::openat(current.get(), folder.substr(begin, end - begin).c_str(), FOLDER));
