@@ -383,7 +383,7 @@ const IdentityCase IDENTITY_CASES[] = {
      L"mkdir s && chgrp mpe-proj s && chmod 2770 s && chown mpe-owner:mpe-proj m.ted && "
      L"chmod 660 m.ted && mv m.ted s"},
     {"FolderTakingNoNewFile", L"mpe-member", true, L"s/m.ted", L"t/m.tga",
-     L"mkdir s t && chown mpe-member m.ted t && mv m.ted s"},
+     L"mkdir -m 755 s t && chown mpe-member m.ted t && mv m.ted s"},
     // A folder 12 levels of 200 letters deep (in 12 more lies the map), reached by a chain
     // of two links whose path together is longer than PATH_MAX.
     {"LongLinkChain", L"root", false, L"m.lnk", L"m.tga",
@@ -419,7 +419,9 @@ TEST_P(MapIdentityTest, RewrittenMapStaysTheSameFile) {
               0);
     const SampleMap sample = sampleMap();
     writeFile(dir.file(L"m.ted"), sample.bytes());
-    ASSERT_EQ(shell(L"cd \"$1\" && " + std::wstring(GetParam().setUp), dir.file(L"")).exitCode, 0);
+    ASSERT_EQ(shell(L"cd \"$1\" && chmod 755 . && " + std::wstring(GetParam().setUp), dir.file(L""))
+                  .exitCode,
+              0);
     const std::wstring before = identity();
     const ProgramRun run =
         runProgram(L"/usr/bin/setpriv",
