@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -92,10 +93,10 @@ Place locate(const std::wstring& path, const std::wstring& shownPath) {
         if (::fstatat(place.folder.get(), place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISLNK(info.st_mode))
             return place;
-        std::string target(std::size_t(std::max<off_t>(info.st_size, 4096)) + 1, '\0');
+        std::string target(PATH_MAX, '\0'); // more than any link holds
         const ssize_t length =
             ::readlinkat(place.folder.get(), place.name.c_str(), target.data(), target.size());
-        if (links == MOST_LINKS || length <= 0 || std::size_t(length) >= target.size())
+        if (links == MOST_LINKS || length < 0)
             throw openFailure(shownPath);
         name = target.substr(0, std::size_t(length));
         place.shown = (name[0] == '/' ? L"" : folderOf(place.shown)) + fromUtf8(name);
@@ -107,12 +108,10 @@ native::Name beside(const Place&, const std::wstring& name) {
 }
 
 FileHandle openExisting(const Place& place, const std::wstring& shownPath) {
-    struct stat info {};
-    if (::fstatat(place.folder.get(), place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno == ENOENT)
-            return FileHandle();
-        throw openFailure(shownPath);
-    }
+    struct stat info {}; // left empty, and so refused below, when it cannot be looked at
+    if (::fstatat(place.folder.get(), place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 &&
+        errno == ENOENT)
+        return FileHandle();
     // Root may write anything; a file the user protected is refused all the same. A FIFO
     // or a device is not even opened (it may wait, or act); what is opened is checked
     // again, as it may have been swapped in meanwhile.

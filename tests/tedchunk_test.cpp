@@ -440,7 +440,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, MapIdentityTest, ::testing::ValuesIn(IDENTITY_CA
                              return info.param.name;
                          });
 
-// A file-size limit is a failed write, not the end of the program; the old Targa stays.
+// A file-size limit is a failed write, not the end of the program; the old Targa stays, and
+// so does the map.
 TEST_F(TedchunkTest, FileSizeLimitKeepsTheOldTargaFile) {
     const std::wstring map = placeMap(L"alpha.ted", sample.bytes());
     writeFile(path(L"alpha.tga"), text("older preview"));
@@ -451,6 +452,15 @@ TEST_F(TedchunkTest, FileSizeLimitKeepsTheOldTargaFile) {
     EXPECT_EQ(readFile(path(L"alpha.tga")), text("older preview"));
     EXPECT_EQ(readFile(map), sample.bytes());
     EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"alpha.ted", "alpha.tga"}));
+    // With a second link the map is copied before it is rewritten in place: a copy that does
+    // not fit leaves it as it was.
+    std::filesystem::create_hard_link(nativePath(map), nativePath(path(L"link.ted")));
+    EXPECT_EQ(runProgram(L"/usr/bin/prlimit",
+                         {L"--fsize=1000", TEDCHUNK_PROGRAM, L"extract", L"--force", map})
+                  .err,
+              L"Unable to write file\n");
+    EXPECT_EQ(readFile(map), sample.bytes());
+    EXPECT_EQ(dir.names().size(), 3u);
 }
 
 // Only plain files: a FIFO as map or Targa path is refused at once, never waited on.
