@@ -75,7 +75,7 @@ enum class Replacement { Done, Refused, OnlyReplacementLeft };
 // old file is gone and the replacement, complete, is still at its own name.
 Replacement replace(const Place& target, const native::Name& replacement, FileHandle written);
 
-bool remove(const Place& place, const native::Name& name);
+void remove(const Place& place, const native::Name& name);
 // Gives the file `from` the name `to` (both beside `place`) unless a file has that name.
 bool renameToFree(const Place& place, const native::Name& from, const native::Name& to);
 // Makes the names in the folder of `place` durable (POSIX).

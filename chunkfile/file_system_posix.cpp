@@ -177,8 +177,8 @@ Replacement replace(const Place& target, const native::Name& replacement, FileHa
     return Replacement::Done;
 }
 
-bool remove(const Place& place, const native::Name& name) {
-    return ::unlinkat(place.folder.get(), name.c_str(), 0) == 0;
+void remove(const Place& place, const native::Name& name) {
+    ::unlinkat(place.folder.get(), name.c_str(), 0);
 }
 
 bool renameToFree(const Place& place, const native::Name& from, const native::Name& to) {

@@ -124,8 +124,8 @@ Replacement replace(const Place& target, const native::Name& replacement, FileHa
     return exists(name) ? Replacement::Refused : Replacement::OnlyReplacementLeft;
 }
 
-bool remove(const Place&, const native::Name& name) {
-    return DeleteFileW(win32Path(name).c_str()) != 0;
+void remove(const Place&, const native::Name& name) {
+    DeleteFileW(win32Path(name).c_str());
 }
 
 bool renameToFree(const Place&, const native::Name& from, const native::Name& to) {
