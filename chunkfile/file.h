@@ -1,7 +1,8 @@
 #pragma once
 
+#include "file_handle.h"
+
 #include <cstdint>
-#include <memory>
 #include <string>
 
 // A file with a current position. Sizes and positions are 32-bit.
@@ -21,9 +22,6 @@ public:
 enum OpenMode : unsigned {
     OPEN_READ = 1,  // an existing file, shared for reading and writing
     OPEN_WRITE = 2, // created or truncated, shared for reading only
-    // Also shared for deletion, so that an interrupted run can remove it while it is
-    // being written (Windows; files can always be removed elsewhere).
-    OPEN_TEMPORARY = 4,
 };
 
 // A plain file on disk. The object, not the operating system, holds the position; every
@@ -33,7 +31,9 @@ enum OpenMode : unsigned {
 class PhysicalFile : public File {
 public:
     PhysicalFile(unsigned mode, const std::wstring& path);
-    ~PhysicalFile() override;
+    // Takes over a file that is already open, at position 0: a file that must not be
+    // opened by name again.
+    explicit PhysicalFile(FileHandle adopted);
     PhysicalFile(const PhysicalFile&) = delete;
     PhysicalFile& operator=(const PhysicalFile&) = delete;
 
@@ -51,11 +51,14 @@ public:
     std::uint64_t fullSize();
     // Pushes written data to the disk; false when the system reports a failure.
     bool flush();
-
-    struct Handle;
+    // Empties the file and moves to its start; false when the system reports a failure.
+    bool truncate();
+    FileHandle::Type handle() const { return file.get(); }
+    // Gives the open file away, so that it can be closed before the file is renamed.
+    FileHandle release() { return std::move(file); }
 
 private:
-    std::unique_ptr<Handle> handle;
+    FileHandle file;
     std::uint32_t position = 0;
     std::uint32_t knownSize = 0;
 };

@@ -1,24 +1,12 @@
 #pragma once
 
+#include "file_handle.h"
+
 #include <string>
 
-// The few file-system operations that a safe write needs beyond PhysicalFile. One
+// The file-system operations that a safe write needs beyond PhysicalFile. One
 // implementation per platform; none of them throws unless it says so.
 namespace filesystem_ops {
-
-// The path that a replace has to act on: where a symbolic link points (POSIX), or the
-// full path (Windows, whose replace call needs one).
-std::wstring replaceablePath(const std::wstring& path);
-
-enum class Target { Missing, PlainFile };
-
-// What stands at `path`. Throws IOException ("Unable to open file:\n" + shownPath) for
-// what must not be replaced: anything but a plain file, a read-only file (the owner's
-// write bit, or the read-only attribute, checked explicitly so that the refusal also
-// holds for administrators), or a file locked by another program. Opens nothing that
-// could wait, and never truncates. A missing file, or a missing folder on its path, is
-// Missing.
-Target inspectTarget(const std::wstring& path, const std::wstring& shownPath);
 
 // What separates the folders and the name of a path: on Windows also the drive's colon.
 #ifdef _WIN32
@@ -32,26 +20,70 @@ inline std::wstring folderOf(const std::wstring& path) {
     return path.substr(0, path.find_last_of(PATH_SEPARATORS) + 1);
 }
 
-enum class Creation { Created, NameTaken, FolderRefuses };
+// Where a file lies, found once, so that no later step looks its path up again: its
+// folder, held open, and its name there (POSIX). On Windows no folder is held and the
+// name is the full path.
+struct Place {
+    FileHandle folder;
+    native::Name name;
+    std::wstring shown; // the path as a user can follow it: as given, or as a link says
+};
 
-// Creates an empty file that did not exist before. FolderRefuses: the folder takes no new
-// file for want of permission. Any other failure throws as native::throwOpenFailure does
-// for `shownPath`.
-Creation createNewFile(const std::wstring& path, const std::wstring& shownPath);
+// The place of `path`, following symbolic links one at a time, each relative to the
+// folder that holds it, however long the path they make together. Throws as
+// native::throwOpenFailure does for `shownPath` (a missing folder, a loop of links).
+Place locate(const std::wstring& path, const std::wstring& shownPath);
 
-bool removeFile(const std::wstring& path);
+// The name of a file called `name` in the folder of `place`, as the calls below take it.
+native::Name beside(const Place& place, const std::wstring& name);
+
+// The file at `place`, opened for reading and writing without following a link and
+// without waiting; none when it is missing. Throws IOException ("Unable to open file:\n"
+// + shownPath) for what must not be written: anything but a plain file, a read-only file
+// (the owner's write bit, or the read-only attribute, checked explicitly so that the
+// refusal also holds for administrators), a file locked by another program.
+FileHandle openExisting(const Place& place, const std::wstring& shownPath);
+
+enum class Creation { Created, NameTaken, FolderRefuses, Failed };
+struct NewFile {
+    Creation outcome;
+    FileHandle file;
+};
+
+// Creates the file `name` (see beside) for reading and writing, only if no file or link
+// has that name, readable by its creator only. FolderRefuses: the folder takes no new file
+// for want of permission. Failed leaves the error for native::throwOpenFailure.
+NewFile createNew(const Place& place, const native::Name& name);
+
+// Gives `replacement` what a user of `original` sees of it: owner, group, mode and every
+// extended attribute, ACLs among them (POSIX; on Windows ReplaceFileW carries them over).
+// False when it cannot, or when `original` has more than one link, which a new file in its
+// place would split: `original` must then be rewritten in place.
+bool giveIdentity(FileHandle::Type original, FileHandle::Type replacement);
+// A new file's mode, as creating it would have given (POSIX).
+void giveNewFileMode(FileHandle::Type file);
+// For a copy of `original`: its group and mode, so that who could read `original` can read
+// the copy; without the group, no group may read it (POSIX).
+void giveGroupAndMode(FileHandle::Type original, FileHandle::Type copy);
+
+enum class Replacement { Done, Refused, OnlyReplacementLeft };
+
+// Puts the file `replacement` (see beside), which must still be the one `written` holds
+// open, in place of the file at `target` (which may be missing) in one step, closes
+// `written` and makes the change durable. Retries briefly while another program holds the
+// target (Windows). Refused: what was at `target` is still there. OnlyReplacementLeft: the
+// old file is gone and the replacement, complete, is still at its own name.
+Replacement replace(const Place& target, const native::Name& replacement, FileHandle written);
+
+void remove(const Place& place, const native::Name& name);
+// Gives the file `from` the name `to` (both beside `place`) unless a file has that name.
+bool renameToFree(const Place& place, const native::Name& from, const native::Name& to);
+// Makes the names in the folder of `place` durable (POSIX).
+void flushFolder(const Place& place);
+
+// Whether anything has that name: a symbolic link too, even one that points nowhere.
 bool exists(const std::wstring& path);
-
-// Gives `replacement` the permissions of `original` where the platform needs it, or,
-// when `original` is missing, those of a new file.
-void copyPermissions(const std::wstring& original, const std::wstring& replacement);
-
-// Puts `replacement` in place of `target` (which may be missing) in one step and makes
-// the change durable. Retries briefly while another program holds the target. When it
-// fails, what was at `target` is still there, complete (the old file or, if the old one
-// could not be kept, the replacement); `replacement` is then left for the caller.
-bool replaceFile(const std::wstring& target, const std::wstring& replacement);
-
+bool isFolder(const std::wstring& path);
 // True when both paths name one existing file, however spelt.
 bool isSameFile(const std::wstring& a, const std::wstring& b);
 

@@ -34,65 +34,77 @@ bool heldByAnother(const std::wstring& path) {
 
 } // namespace
 
-std::wstring replaceablePath(const std::wstring& path) {
-    return fullPathName(path);
+Place locate(const std::wstring& path, const std::wstring&) {
+    return Place{FileHandle(), fullPathName(path), path};
 }
 
-Target inspectTarget(const std::wstring& path, const std::wstring& shownPath) {
-    const DWORD attributes = GetFileAttributesW(win32Path(path).c_str());
+native::Name beside(const Place& place, const std::wstring& name) {
+    // As the calls take it, so that the handler of interruptions can pass it on as it is.
+    return win32Path(folderOf(place.name) + name);
+}
+
+FileHandle openExisting(const Place& place, const std::wstring& shownPath) {
+    const std::wstring path = win32Path(place.name);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return Target::Missing;
+            return FileHandle();
         throw openFailure(shownPath);
     }
     // Checked explicitly: an administrator (or Wine, which maps the attribute to Unix
     // permissions) could otherwise replace a file the user protected.
     if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
         throw openFailure(shownPath);
-    const FileHandle probe(CreateFileW(win32Path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!probe || GetFileType(probe.get()) != FILE_TYPE_DISK)
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK)
         throw openFailure(shownPath);
-    return Target::PlainFile;
+    return file;
 }
 
-Creation createNewFile(const std::wstring& path, const std::wstring& shownPath) {
-    if (FileHandle(CreateFileW(win32Path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr)))
-        return Creation::Created;
+NewFile createNew(const Place&, const native::Name& name) {
+    // Shared for deletion, so that an interrupted run can remove it while it is written.
+    FileHandle file(CreateFileW(win32Path(name).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file)
+        return {Creation::Created, std::move(file)};
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
-        return Creation::NameTaken;
+        return {Creation::NameTaken, FileHandle()};
     if (error == ERROR_ACCESS_DENIED)
-        return Creation::FolderRefuses;
+        return {Creation::FolderRefuses, FileHandle()};
     SetLastError(error);
-    native::throwOpenFailure(shownPath);
+    return {Creation::Failed, FileHandle()};
 }
 
-bool removeFile(const std::wstring& path) {
-    return DeleteFileW(win32Path(path).c_str()) != 0;
+bool giveIdentity(HANDLE original, HANDLE) {
+    // ReplaceFileW gives the new file the old one's attributes, security and streams.
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileInformationByHandle(original, &info) && info.nNumberOfLinks == 1;
 }
 
-bool exists(const std::wstring& path) {
-    return GetFileAttributesW(win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+void giveNewFileMode(HANDLE) {
+    // A new file takes its folder's security, as the temporary file did.
 }
 
-void copyPermissions(const std::wstring&, const std::wstring&) {
-    // ReplaceFileW carries the attributes and security of the replaced file over; a new
-    // file takes its folder's, as the temporary beside it did.
+void giveGroupAndMode(HANDLE, HANDLE) {
+    // The copy takes its folder's security, as the file beside it did.
 }
 
-bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
-    if (!exists(target))
-        return moveIntoPlace(target, replacement);
+Replacement replace(const Place& target, const native::Name& replacement, FileHandle written) {
+    written.reset(); // the calls below open it by name
+    const std::wstring& name = target.name;
+    if (!exists(name))
+        return moveIntoPlace(name, replacement) ? Replacement::Done : Replacement::Refused;
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < REPLACE_ATTEMPTS; ++attempt) {
-        if (heldByAnother(target))
+        if (heldByAnother(name))
             error = ERROR_SHARING_VIOLATION;
-        else if (ReplaceFileW(win32Path(target).c_str(), win32Path(replacement).c_str(), nullptr,
+        else if (ReplaceFileW(win32Path(name).c_str(), win32Path(replacement).c_str(), nullptr,
                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-            return true;
+            return Replacement::Done;
         else
             error = GetLastError();
         // A virus scanner or indexer may hold either file for a moment.
@@ -100,16 +112,37 @@ bool replaceFile(const std::wstring& target, const std::wstring& replacement) {
             break;
         Sleep(REPLACE_RETRY_STEP_MS);
     }
-    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-        // Still held: the old file is in place and must stay so.
-        if (exists(target))
-            return false;
-    }
+    // Still held: the old file is in place and must stay so.
+    if ((error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) && exists(name))
+        return Replacement::Refused;
     // ReplaceFileW can fail after it has moved the old file away
     // (ERROR_UNABLE_TO_MOVE_REPLACEMENT), and some file systems do not support it at
     // all. Either way the complete replacement goes into place with a plain move; the
     // old file is never left missing.
-    return moveIntoPlace(target, replacement);
+    if (moveIntoPlace(name, replacement))
+        return Replacement::Done;
+    return exists(name) ? Replacement::Refused : Replacement::OnlyReplacementLeft;
+}
+
+void remove(const Place&, const native::Name& name) {
+    DeleteFileW(win32Path(name).c_str());
+}
+
+bool renameToFree(const Place&, const native::Name& from, const native::Name& to) {
+    return MoveFileExW(win32Path(from).c_str(), win32Path(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void flushFolder(const Place&) {
+    // The file system keeps its names durable itself.
+}
+
+bool exists(const std::wstring& path) {
+    return GetFileAttributesW(win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool isFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(win32Path(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool isSameFile(const std::wstring& a, const std::wstring& b) {

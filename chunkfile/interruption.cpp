@@ -1,39 +1,35 @@
 #include "interruption.h"
-#include "native.h"
 
 #include <atomic>
+#include <stdexcept>
 
 namespace {
 
-// At most the preview's and the map's temporary files are pending at once.
+// Enough for the preview's and the map's temporary files, the most a run has at once.
 constexpr int SLOTS = 4;
-std::atomic<const native::Char*> pending[SLOTS];
+std::atomic<const PendingFile::Entry*> pending[SLOTS];
 
 } // namespace
 
-struct PendingFile::Name {
-    std::basic_string<native::Char> text;
-};
-
-PendingFile::PendingFile(const std::wstring& path)
-    : name(std::make_unique<Name>(Name{native::nameOf(path)})) {
+PendingFile::PendingFile(FileHandle::Type folder, const native::Char* name) : entry{folder, name} {
     for (auto& slot : pending) {
-        const native::Char* free = nullptr;
-        if (slot.compare_exchange_strong(free, name->text.c_str()))
+        const PendingFile::Entry* free = nullptr;
+        if (slot.compare_exchange_strong(free, &entry))
             return;
     }
+    throw std::runtime_error("too many files pending at once");
 }
 
 PendingFile::~PendingFile() {
     for (auto& slot : pending) {
-        const native::Char* mine = name->text.c_str();
+        const PendingFile::Entry* mine = &entry;
         slot.compare_exchange_strong(mine, nullptr);
     }
 }
 
-void removePendingFiles() {
+void interruption_detail::removePendingFiles() {
     for (auto& slot : pending) {
-        if (const native::Char* name = slot.load())
-            native::removeNow(name);
+        if (const PendingFile::Entry* file = slot.load())
+            removeNow(*file);
     }
 }

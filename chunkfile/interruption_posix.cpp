@@ -1,7 +1,8 @@
 #include "interruption.h"
-#include "native.h"
 
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -16,7 +17,7 @@ sigset_t interruptions() {
 }
 
 void onInterruption(int signal) {
-    removePendingFiles();
+    interruption_detail::removePendingFiles();
     // The default action is back (SA_RESETHAND): the signal, raised again, ends the
     // program as it would have without this handler.
     std::raise(signal);
@@ -52,4 +53,8 @@ InterruptionsHeld::InterruptionsHeld() {
 InterruptionsHeld::~InterruptionsHeld() {
     if (--heldDepth == 0)
         sigprocmask(SIG_SETMASK, &maskBeforeHolding, nullptr);
+}
+
+void interruption_detail::removeNow(const PendingFile::Entry& file) {
+    ::unlinkat(file.folder, file.name, 0);
 }

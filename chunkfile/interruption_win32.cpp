@@ -1,5 +1,4 @@
 #include "interruption.h"
-#include "native.h"
 
 #include <windows.h>
 
@@ -16,7 +15,7 @@ BOOL WINAPI onControl(DWORD) {
     // Waits for a held step to end, and never gives the lock back: nothing may replace
     // or remove a file once the pending ones are gone.
     EnterCriticalSection(&lock.section);
-    removePendingFiles();
+    interruption_detail::removePendingFiles();
     // The next handler, the system's, ends the program with the usual exit code.
     return FALSE;
 }
@@ -33,4 +32,8 @@ InterruptionsHeld::InterruptionsHeld() {
 
 InterruptionsHeld::~InterruptionsHeld() {
     LeaveCriticalSection(&lock.section);
+}
+
+void interruption_detail::removeNow(const PendingFile::Entry& file) {
+    DeleteFileW(file.name);
 }

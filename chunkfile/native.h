@@ -1,6 +1,6 @@
 #pragma once
 
-#include "unique_handle.h"
+#include "file_handle.h"
 
 #include <cstdint>
 #include <string>
@@ -8,21 +8,6 @@
 // The platform's side of file access and of the memory a chunk tree takes, one
 // implementation per platform. Everything portable about PhysicalFile (its position, the
 // end a seek stops at) is built on it.
-
-#ifdef _WIN32
-struct FileHandleTraits {
-    using Type = void*; // HANDLE
-    static Type invalid() { return reinterpret_cast<Type>(static_cast<std::intptr_t>(-1)); }
-    static void close(Type handle);
-};
-#else
-struct FileHandleTraits {
-    using Type = int; // a file descriptor
-    static Type invalid() { return -1; }
-    static void close(Type descriptor);
-};
-#endif
-using FileHandle = UniqueHandle<FileHandleTraits>;
 
 namespace native {
 
@@ -38,21 +23,13 @@ std::uint32_t writeAt(FileHandle::Type file, const void* buffer, std::uint32_t c
                       std::uint64_t offset);
 std::uint64_t sizeOf(FileHandle::Type file);
 bool sync(FileHandle::Type file);
+// Cuts the file to nothing; false when the system reports a failure.
+bool truncate(FileHandle::Type file);
 
 // The failure of the last file call on `shownPath`, as the user reads it: a missing file
 // or folder is FileNotFoundException ("Unable to find file:\n" + path), anything else
 // IOException ("Unable to open file:\n" + path).
 [[noreturn]] void throwOpenFailure(const std::wstring& shownPath);
-
-#ifdef _WIN32
-using Char = wchar_t;
-#else
-using Char = char;
-#endif
-// A path as the system's calls take it.
-std::basic_string<Char> nameOf(const std::wstring& path);
-// Removes a file by that name; safe in a signal handler.
-void removeNow(const Char* name);
 
 // Fresh pages for a chunk tree, faulted in at once rather than 4 KiB at a time while a
 // body is read into them. Null when there are none.
@@ -67,7 +44,3 @@ void releasePages(void* memory, std::size_t bytes);
 std::uint64_t availableMemory();
 
 } // namespace native
-
-// Removes every pending file (see interruption.h); safe in a signal handler. The
-// platform's handler of interruptions calls it.
-void removePendingFiles();

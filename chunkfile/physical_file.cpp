@@ -1,23 +1,21 @@
 #include "file.h"
 #include "native.h"
 
-struct PhysicalFile::Handle {
-    FileHandle file;
-};
-
 PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path)
-    : handle(std::make_unique<Handle>(Handle{native::openFile(mode, path)})) {
+    : file(native::openFile(mode, path)) {
     knownSize = (mode & OPEN_WRITE) ? 0 : size();
 }
 
-PhysicalFile::~PhysicalFile() = default;
+PhysicalFile::PhysicalFile(FileHandle adopted) : file(std::move(adopted)) {
+    knownSize = size();
+}
 
 bool PhysicalFile::isAtEnd() {
     return position == size();
 }
 
 std::uint64_t PhysicalFile::fullSize() {
-    return native::sizeOf(handle->file.get());
+    return native::sizeOf(file.get());
 }
 
 std::uint32_t PhysicalFile::size() {
@@ -35,13 +33,13 @@ std::uint32_t PhysicalFile::tell() {
 }
 
 std::uint32_t PhysicalFile::read(void* buffer, std::uint32_t count) {
-    const std::uint32_t done = native::readAt(handle->file.get(), buffer, count, position);
+    const std::uint32_t done = native::readAt(file.get(), buffer, count, position);
     position += done;
     return done;
 }
 
 std::uint32_t PhysicalFile::write(const void* buffer, std::uint32_t count) {
-    const std::uint32_t done = native::writeAt(handle->file.get(), buffer, count, position);
+    const std::uint32_t done = native::writeAt(file.get(), buffer, count, position);
     position += done;
     if (position > knownSize)
         knownSize = position;
@@ -49,5 +47,10 @@ std::uint32_t PhysicalFile::write(const void* buffer, std::uint32_t count) {
 }
 
 bool PhysicalFile::flush() {
-    return native::sync(handle->file.get());
+    return native::sync(file.get());
+}
+
+bool PhysicalFile::truncate() {
+    position = knownSize = 0;
+    return native::truncate(file.get());
 }

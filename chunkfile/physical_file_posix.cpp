@@ -86,16 +86,8 @@ bool sync(int file) {
     return ::fsync(file) == 0;
 }
 
-} // namespace native
-
-namespace native {
-
-std::string nameOf(const std::wstring& path) {
-    return toUtf8(path);
-}
-
-void removeNow(const char* name) {
-    ::unlink(name);
+bool truncate(int file) {
+    return ::ftruncate(file, 0) == 0;
 }
 
 } // namespace native

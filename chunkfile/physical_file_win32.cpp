@@ -25,9 +25,7 @@ FileHandle openFile(unsigned mode, const std::wstring& path) {
         access |= GENERIC_READ;
     if (writing)
         access |= GENERIC_WRITE;
-    DWORD share = writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
-    if (mode & OPEN_TEMPORARY)
-        share |= FILE_SHARE_DELETE;
+    const DWORD share = writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
     const DWORD disposition = writing ? CREATE_ALWAYS : OPEN_EXISTING;
     FileHandle file(CreateFileW(win32Path(path).c_str(), access, share, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -72,16 +70,9 @@ bool sync(HANDLE file) {
     return FlushFileBuffers(file) != 0;
 }
 
-} // namespace native
-
-namespace native {
-
-std::wstring nameOf(const std::wstring& path) {
-    return win32Path(path);
-}
-
-void removeNow(const wchar_t* name) {
-    DeleteFileW(name);
+bool truncate(HANDLE file) {
+    moveTo(file, 0);
+    return SetEndOfFile(file) != 0;
 }
 
 } // namespace native

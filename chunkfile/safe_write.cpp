@@ -1,52 +1,64 @@
 #include "safe_write.h"
 #include "file_system.h"
 #include "interruption.h"
+#include "native.h"
 #include "wexception.h"
 
 #include <chrono>
 #include <cstdio>
-#include <memory>
+#include <optional>
+#include <vector>
+
+void (*afterTemporaryFileCreated)(const std::wstring& path) = nullptr;
 
 namespace {
 
-constexpr int NAME_ATTEMPTS = 64;
+using namespace filesystem_ops;
 
-// A short name, so that a path close to the platform's limit still leaves room.
-std::wstring temporaryNameBeside(const std::wstring& target, unsigned seed) {
-    wchar_t name[16];
-    std::swprintf(name, 16, L"~mp%05x.tmp", seed & 0xFFFFFu);
-    return filesystem_ops::folderOf(target) + name;
+constexpr int NAME_ATTEMPTS = 64;
+constexpr std::uint32_t COPY_STEP = 1 << 20;
+
+std::wstring nameOf(const std::wstring& path) {
+    return path.substr(folderOf(path).size());
 }
 
-// A new, empty file beside the target, removed when the object goes (or the run is
+// A new, empty file beside `place`, removed when the object goes (or the run is
 // interrupted) unless it is kept. No file at all when the folder takes none.
 class TemporaryFile {
 public:
-    TemporaryFile(const std::wstring& target, const std::wstring& shownPath) {
+    TemporaryFile(const Place& beside, const std::wstring& shownPath) : place(beside) {
         auto seed = static_cast<unsigned>(
             std::chrono::steady_clock::now().time_since_epoch().count() / 1000);
         for (int attempt = 0; attempt < NAME_ATTEMPTS;
              ++attempt, seed = seed * 1103515245u + 12345u) {
-            const std::wstring candidate = temporaryNameBeside(target, seed >> 8);
+            // A short name, so that a path close to the platform's limit still leaves room.
+            wchar_t candidate[16];
+            std::swprintf(candidate, 16, L"~mp%05x.tmp", (seed >> 8) & 0xFFFFFu);
+            shown = folderOf(place.shown) + candidate;
+            name = filesystem_ops::beside(place, candidate);
             const InterruptionsHeld held;
-            switch (filesystem_ops::createNewFile(candidate, shownPath)) {
-            case filesystem_ops::Creation::Created:
-                path = candidate;
-                pending = std::make_unique<PendingFile>(path);
+            pending.emplace(place.folder.get(), name.c_str());
+            NewFile created = createNew(place, name);
+            if (created.outcome == Creation::Created) {
+                file.emplace(std::move(created.file));
+                if (afterTemporaryFileCreated)
+                    afterTemporaryFileCreated(shown);
                 return;
-            case filesystem_ops::Creation::FolderRefuses:
-                return;
-            case filesystem_ops::Creation::NameTaken:
-                break;
             }
+            pending.reset();
+            name.clear();
+            if (created.outcome == Creation::FolderRefuses)
+                return;
+            if (created.outcome == Creation::Failed)
+                native::throwOpenFailure(shownPath);
         }
         throw openFailure(shownPath);
     }
     ~TemporaryFile() {
-        if (path.empty())
+        if (name.empty())
             return;
         const InterruptionsHeld held;
-        filesystem_ops::removeFile(path);
+        remove(place, name);
         pending.reset();
     }
     TemporaryFile(const TemporaryFile&) = delete;
@@ -55,13 +67,23 @@ public:
     // Leaves the file where it is; call while interruptions are held.
     void keep() {
         pending.reset();
-        path.clear();
+        name.clear();
     }
 
-    std::wstring path;
+    // Leaves the file under `wanted` (or its own name when that is taken) and returns its
+    // path; call while interruptions are held.
+    std::wstring keepAs(const std::wstring& wanted) {
+        if (renameToFree(place, name, filesystem_ops::beside(place, wanted)))
+            shown = folderOf(shown) + wanted;
+        keep();
+        return shown;
+    }
 
-private:
-    std::unique_ptr<PendingFile> pending;
+    const Place& place;
+    native::Name name;
+    std::wstring shown;
+    std::optional<PendingFile> pending;
+    std::optional<PhysicalFile> file;
 };
 
 void writeAndFlush(PhysicalFile& file, const std::function<void(PhysicalFile&)>& writeContent) {
@@ -70,35 +92,80 @@ void writeAndFlush(PhysicalFile& file, const std::function<void(PhysicalFile&)>&
         throw WriteException();
 }
 
+void copyWhole(PhysicalFile& from, PhysicalFile& to) {
+    std::vector<char> buffer(COPY_STEP);
+    while (const std::uint32_t got = from.read(buffer.data(), COPY_STEP))
+        to.write(buffer.data(), got);
+    // A failed write moves nothing, so the copy comes out short.
+    if (to.fullSize() != from.fullSize() || !to.flush())
+        throw WriteException();
+}
+
+// Rewrites `original` in place, with interruptions held until it is flushed.
+void rewrite(PhysicalFile& original, const std::function<void(PhysicalFile&)>& writeContent) {
+    const InterruptionsHeld held;
+    if (!original.truncate())
+        throw WriteException();
+    writeAndFlush(original, writeContent);
+}
+
+// Rewrites `original` in place once a complete copy of it is flushed in `copy`. The copy
+// goes when the rewrite is done; when the rewrite fails, it stays under a name that says
+// what it is, and the message names it.
+void rewriteAfterCopy(PhysicalFile& original, TemporaryFile& copy,
+                      const std::function<void(PhysicalFile&)>& writeContent) {
+    giveGroupAndMode(original.handle(), copy.file->handle());
+    copyWhole(original, *copy.file);
+    flushFolder(copy.place);
+    const InterruptionsHeld held;
+    try {
+        rewrite(original, writeContent);
+    } catch (...) {
+        const std::wstring kept = copy.keepAs(nameOf(copy.place.shown) + L".original");
+        throw IOException(L"Unable to write file\nThe file is now incomplete. A copy of it as it "
+                          L"was before is saved as:\n" +
+                          kept);
+    }
+}
+
 } // namespace
 
 void writeFileSafely(const std::wstring& path, WriteTarget target,
                      const std::function<void(PhysicalFile&)>& writeContent) {
-    const std::wstring replaceable = filesystem_ops::replaceablePath(path);
-    const filesystem_ops::Target found = filesystem_ops::inspectTarget(replaceable, path);
-    if (found == filesystem_ops::Target::Missing && target == WriteTarget::ExistingFile)
+    const Place place = locate(path, path);
+    FileHandle existing = openExisting(place, path);
+    if (!existing && target == WriteTarget::ExistingFile)
         throw notFound(path);
 
-    TemporaryFile temporary(replaceable, path);
-    if (temporary.path.empty()) {
+    TemporaryFile temporary(place, path);
+    if (!temporary.file) {
         // The folder takes no new file; the file itself may still be writable.
-        PhysicalFile inPlace(OPEN_WRITE, path);
-        writeAndFlush(inPlace, writeContent);
+        if (!existing)
+            throw openFailure(path);
+        PhysicalFile inPlace(std::move(existing));
+        rewrite(inPlace, writeContent);
         return;
     }
-    {
-        PhysicalFile replacement(OPEN_WRITE | OPEN_TEMPORARY, temporary.path);
-        writeAndFlush(replacement, writeContent);
+    const FileHandle::Type replacement = temporary.file->handle();
+    if (!existing) {
+        giveNewFileMode(replacement);
+    } else if (!giveIdentity(existing.get(), replacement)) {
+        PhysicalFile original(std::move(existing));
+        rewriteAfterCopy(original, temporary, writeContent);
+        return;
     }
-    filesystem_ops::copyPermissions(replaceable, temporary.path);
+    existing.reset(); // no handle of ours may stand in the replace's way
+    writeAndFlush(*temporary.file, writeContent);
     const InterruptionsHeld held;
-    if (filesystem_ops::replaceFile(replaceable, temporary.path)) {
+    switch (replace(place, temporary.name, temporary.file->release())) {
+    case Replacement::Done:
         temporary.keep();
         return;
+    case Replacement::OnlyReplacementLeft:
+        temporary.keep(); // the old file is gone: the new one, complete, must stay
+        break;
+    case Replacement::Refused:
+        break;
     }
-    // Whatever happened, a complete file must remain: keep the new one if the old one
-    // is gone.
-    if (found == filesystem_ops::Target::PlainFile && !filesystem_ops::exists(replaceable))
-        temporary.keep();
     throw openFailure(path);
 }

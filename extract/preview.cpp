@@ -59,6 +59,9 @@ std::optional<std::size_t> takePreview(ChunkNode& root, const std::wstring& targ
 PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
                             MapChange change, ExistingTarga existing,
                             const std::function<void(std::size_t)>& previewSaved) {
+    // A folder is never a Targa file, whatever the options; said before the map is read.
+    if (filesystem_ops::isFolder(targaPath))
+        throw openFailure(targaPath);
     ChunkTree tree = loadChunkFile(mapPath);
     ChunkNode& root = tree.root();
     if (filesystem_ops::isSameFile(targaPath, mapPath))

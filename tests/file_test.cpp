@@ -2,6 +2,7 @@
 // one step. (Messages of failed opens are the command line's tests, on every path shape.)
 #include "chunk_node.h"
 #include "file.h"
+#include "interruption.h"
 #include "safe_write.h"
 #include "test_support.h"
 #include "utf8.h"
@@ -10,9 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
+#include <tuple>
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -123,24 +127,58 @@ TEST_F(SafeWriteTest, FailureAtAnyWriteLeavesWhatWasThere) {
     EXPECT_FALSE(fileExists(dir.file(L"gone.ted")));
 }
 
-#ifndef _WIN32
-// The replaced file keeps its permission bits and stays where a link points; a new one
-// gets the permissions any new file gets.
-TEST_F(SafeWriteTest, KeepsPermissionsAndLinks) {
-    using std::filesystem::perms;
+// A file with a second link is rewritten in place after a copy; when that fails, the copy
+// stays, with the file's mode, and the message names it.
+TEST_F(SafeWriteTest, FailedRewriteInPlaceKeepsACopy) {
     writeFile(map, sample.bytes());
-    std::filesystem::permissions(nativePath(map), perms(0640));
-    const std::wstring link = dir.file(L"link.ted"), fresh = dir.file(L"fresh.tga");
-    std::filesystem::create_symlink(nativePath(map), nativePath(link));
-    const auto writeNew = [](PhysicalFile& file) { file.write("new", 3); };
-    writeFileSafely(link, WriteTarget::ExistingFile, writeNew);
-    writeFileSafely(fresh, WriteTarget::NewOrExisting, writeNew);
-    EXPECT_TRUE(std::filesystem::is_symlink(nativePath(link)));
-    EXPECT_EQ(readFile(map), text("new"));
-    EXPECT_EQ(std::filesystem::status(nativePath(map)).permissions(), perms(0640));
-    const mode_t mask = umask(0);
-    umask(mask);
-    EXPECT_EQ(std::filesystem::status(nativePath(fresh)).permissions(), perms(0666 & ~mask));
+    std::filesystem::create_hard_link(nativePath(map), nativePath(dir.file(L"link.ted")));
+    std::filesystem::permissions(nativePath(map), std::filesystem::perms(0640));
+    const std::wstring copy = map + L".original";
+    try {
+        writeFileSafely(map, WriteTarget::ExistingFile,
+                        [](PhysicalFile&) { throw WriteException(); });
+    } catch (const IOException& e) {
+        EXPECT_EQ(e.message, L"Unable to write file\nThe file is now incomplete. A copy of it as "
+                             L"it was before is saved as:\n" +
+                                 copy);
+    }
+    EXPECT_EQ(readFile(copy), sample.bytes());
+    EXPECT_EQ(std::filesystem::status(nativePath(copy)).permissions(),
+              std::filesystem::status(nativePath(map)).permissions());
+}
+
+TEST(PendingFileTest, NoFreeSlotIsAnError) {
+    const native::Name name;
+    std::optional<PendingFile> pending[4];
+    for (auto& file : pending)
+        file.emplace(FileHandleTraits::invalid(), name.c_str());
+    EXPECT_THROW(PendingFile(FileHandleTraits::invalid(), name.c_str()), std::runtime_error);
+}
+
+#ifndef _WIN32
+// Another user who swaps the temporary file for a link to a file of theirs gets nothing
+// written there, nor its owner or mode changed, and the map is not replaced by the link.
+TEST_F(SafeWriteTest, SwappedTemporaryFileChangesNoOtherFile) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root, to own files as another user";
+    static std::filesystem::path victim;
+    victim = nativePath(dir.file(L"victim"));
+    writeFile(dir.file(L"victim"), text("theirs"));
+    ASSERT_EQ(chown(victim.c_str(), 4321, 4321) | chmod(victim.c_str(), 0600), 0);
+    writeFile(map, sample.bytes());
+    afterTemporaryFileCreated = [](const std::wstring& temporary) {
+        std::filesystem::remove(nativePath(temporary));
+        std::filesystem::create_symlink(victim, nativePath(temporary));
+    };
+    EXPECT_THROW(writeFileSafely(map, WriteTarget::ExistingFile, [](PhysicalFile&) {}),
+                 IOException);
+    afterTemporaryFileCreated = nullptr;
+    struct stat info {};
+    stat(victim.c_str(), &info);
+    EXPECT_EQ(std::make_tuple(info.st_uid, info.st_gid, info.st_mode & 07777),
+              std::make_tuple(4321u, 4321u, 0600u));
+    EXPECT_EQ(readFile(dir.file(L"victim")), text("theirs"));
+    EXPECT_EQ(readFile(map), sample.bytes());
 }
 #endif
 

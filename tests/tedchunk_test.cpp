@@ -91,22 +91,40 @@ TEST_F(TedchunkTest, ExistingTargaFileNeedsForceAndKeepLeavesTheMap) {
     EXPECT_EQ(run.out, map + L": preview saved to " + other + L", map unchanged" + AT_3);
     EXPECT_EQ(readFile(other), sample.preview);
     EXPECT_EQ(readFile(map), sample.bytes());
+#ifndef _WIN32
+    // A link, even one that points nowhere, is a file; with --force the new file it points
+    // to gets the mode any new file gets, and the link stays. A loop of links is refused.
+    const std::wstring link = path(L"link.tga"), loop = path(L"loop.tga");
+    std::filesystem::create_symlink("loop.tga", nativePath(loop));
+    EXPECT_EQ(tedchunk({L"extract", L"--force", L"-o", loop, map}).err,
+              L"Unable to open file:\n" + loop + L"\n");
+    std::filesystem::create_symlink("picture.tga", nativePath(link));
+    EXPECT_EQ(tedchunk({L"extract", L"-o", link, map}).err,
+              L"The preview file already exists:\n" + link + L"\n");
+    EXPECT_EQ(tedchunk({L"extract", L"--force", L"-o", link, map}).exitCode, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(nativePath(link)));
+    EXPECT_EQ(readFile(path(L"picture.tga")), sample.preview);
+    EXPECT_EQ(std::filesystem::status(nativePath(link)).permissions(),
+              std::filesystem::status(nativePath(targa)).permissions());
+#endif
 }
 
-// A Targa file saved in a run is never written again, though its map failed afterwards.
+// A Targa file saved in a run is never written again, though its map failed afterwards; a
+// map is done once, whatever its name.
 TEST_F(TedchunkTest, ATargaFileIsWrittenOncePerRun) {
     const std::wstring first = placeMap(L"alpha.ted", sample.bytes());
     const Bytes secondMap = chunk(19, text("second preview"));
     const std::wstring second = placeMap(L"alpha", secondMap);
-    const std::wstring targa = path(L"alpha.tga");
+    const std::wstring targa = path(L"alpha.tga"), link = path(L"link.ted");
+    std::filesystem::create_hard_link(nativePath(first), nativePath(link)); // one map, two names
     setReadOnly(first, true);
-    const ProgramRun run = tedchunk({L"extract", L"--force", first, second, first});
+    const ProgramRun run = tedchunk({L"extract", L"--force", first, second, link});
     setReadOnly(first, false);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, L"");
     EXPECT_EQ(run.err, first + L": Unable to open file:\n" + first + L"\n" + second +
                            L": The preview file was already written for another map:\n" + targa +
-                           L"\n" + first +
+                           L"\n" + link +
                            L": The map was given more than once; its preview was saved to:\n" +
                            targa + L"\n");
     EXPECT_EQ(readFile(targa), sample.preview);
@@ -360,6 +378,8 @@ TEST_P(PathShapeTest, FailuresLeaveTheMapAsItWas) {
     const Bytes malformed = concat({sample.bytes(), text("xyz")});
     writeFile(map, malformed);
     expectFailure(targa, L"Unable to read file");
+    const std::wstring folder = map.substr(0, map.find_last_of(SEPARATOR));
+    expectFailure(folder, L"Unable to open file:\n" + folder); // before the map is read
     EXPECT_EQ(readFile(map), malformed);
     std::filesystem::remove(nativePath(map));
     expectFailure(targa, L"Unable to find file:\n" + map);
@@ -496,7 +516,88 @@ TEST_F(TedchunkTest, CgroupMemoryLimitEndsWithAMessage) {
     EXPECT_EQ(readFile(map), Bytes(40'000'000, 0));
 }
 
-// A file-size limit is a failed write, not the end of the program; the old Targa stays.
+ProgramRun shell(const std::wstring& script, const std::wstring& argument = L"") {
+    return runProgram(L"/bin/sh", {L"-c", script, L"sh", argument});
+}
+
+struct IdentityCase {
+    const char* name;
+    const wchar_t* user; // mpe-member shares the group mpe-proj with mpe-owner
+    bool inPlace;        // else replaced by a new file, the only way that is atomic
+    const wchar_t* map;
+    const wchar_t* targa;
+    const wchar_t* setUp; // a shell script run in the test's folder, with m.ted in it
+};
+
+const IdentityCase IDENTITY_CASES[] = {
+    {"AclKeptByRoot", L"root", false, L"m.ted", L"m.tga", L"setfacl -m u:mpe-owner:rw m.ted"},
+    // The new file must not keep the ACL it takes from the folder.
+    {"AttributeKeptByRoot", L"root", false, L"m.ted", L"m.tga",
+     L"setfacl -d -m u:mpe-member:r . && setfattr -n user.a -v b m.ted"},
+    {"HardLinkKept", L"root", true, L"m.ted", L"m.tga", L"ln m.ted l.ted"},
+    {"OwnersGroupMapRewrittenByMember", L"mpe-member", true, L"s/m.ted", L"s/m.tga",
+     L"mkdir s && chgrp mpe-proj s && chmod 2770 s && chown mpe-owner:mpe-proj m.ted && "
+     L"chmod 660 m.ted && mv m.ted s"},
+    {"FolderTakingNoNewFile", L"mpe-member", true, L"s/m.ted", L"t/m.tga",
+     L"mkdir -m 755 s t && chown mpe-member m.ted t && mv m.ted s"},
+    // A folder 12 levels of 200 letters deep (in 12 more lies the map), reached by a chain
+    // of two links whose path together is longer than PATH_MAX.
+    {"LongLinkChain", L"root", false, L"m.lnk", L"m.tga",
+     L"d=$(printf %0200d 0); p=$d; for i in 1 2 3 4 5 6 7 8 9 10 11; do p=$p/$d; done; "
+     L"mkdir -p long/$p/$p && ln -s long/$p/next m.lnk && cd long/$p && "
+     L"ln -s $p/real.ted next && mv \"$1/m.ted\" $p/real.ted"},
+};
+
+class MapIdentityTest : public ::testing::TestWithParam<IdentityCase> {
+protected:
+    // What those who use the map see of it, through links: owner, group, mode, links, ACLs,
+    // extended attributes; whether its path is a link; last, which file it is.
+    std::wstring identity() {
+        return shell(L"stat -c %F \"$1\"; stat -L -c '%u %g %a %h' \"$1\"; getfacl -n \"$1\"; "
+                     L"getfattr -d -m - \"$1\"; stat -L -c 'file %i' \"$1\"",
+                     map)
+            .out;
+    }
+
+    TempDir dir;
+    const std::wstring map = dir.file(GetParam().map);
+};
+
+// The map stays the same file to all who use it, only its preview gone, and nothing is left
+// beside it. The users are made here, once; CI runs as root.
+TEST_P(MapIdentityTest, RewrittenMapStaysTheSameFile) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root, to make users and files of theirs";
+    ASSERT_EQ(shell(L"for i in 1 2 3 4 5; do { getent group mpe-proj || groupadd mpe-proj; } && "
+                    L"for u in mpe-owner mpe-member; do id $u || useradd -M -N -G mpe-proj $u; "
+                    L"done && exit; sleep 1; done; exit 1")
+                  .exitCode,
+              0);
+    const SampleMap sample = sampleMap();
+    writeFile(dir.file(L"m.ted"), sample.bytes());
+    ASSERT_EQ(shell(L"cd \"$1\" && chmod 755 . && " + std::wstring(GetParam().setUp), dir.file(L""))
+                  .exitCode,
+              0);
+    const std::wstring before = identity();
+    const ProgramRun run =
+        runProgram(L"/usr/bin/setpriv",
+                   {L"--reuid=" + std::wstring(GetParam().user), L"--regid=users", L"--init-groups",
+                    TEDCHUNK_PROGRAM, L"extract", L"-o", dir.file(GetParam().targa), map});
+    EXPECT_EQ(run.exitCode, 0) << toUtf8(run.err);
+    EXPECT_EQ(readFile(map), sample.withoutPreview());
+    const std::wstring after = identity();
+    EXPECT_EQ(after.substr(0, after.rfind(L' ')), before.substr(0, before.rfind(L' ')));
+    EXPECT_EQ(after == before, GetParam().inPlace) << "rewritten in place, not replaced";
+    EXPECT_EQ(shell(L"find \"$1\" -name '~mp*' -o -name '*.original'", dir.file(L"")).out, L"");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MapIdentityTest, ::testing::ValuesIn(IDENTITY_CASES),
+                         [](const ::testing::TestParamInfo<IdentityCase>& info) {
+                             return info.param.name;
+                         });
+
+// A file-size limit is a failed write, not the end of the program; the old Targa stays, and
+// so does the map.
 TEST_F(TedchunkTest, FileSizeLimitKeepsTheOldTargaFile) {
     const std::wstring map = placeMap(L"alpha.ted", sample.bytes());
     writeFile(path(L"alpha.tga"), text("older preview"));
@@ -507,6 +608,15 @@ TEST_F(TedchunkTest, FileSizeLimitKeepsTheOldTargaFile) {
     EXPECT_EQ(readFile(path(L"alpha.tga")), text("older preview"));
     EXPECT_EQ(readFile(map), sample.bytes());
     EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"alpha.ted", "alpha.tga"}));
+    // With a second link the map is copied before it is rewritten in place: a copy that does
+    // not fit leaves it as it was.
+    std::filesystem::create_hard_link(nativePath(map), nativePath(path(L"link.ted")));
+    EXPECT_EQ(runProgram(L"/usr/bin/prlimit",
+                         {L"--fsize=1000", TEDCHUNK_PROGRAM, L"extract", L"--force", map})
+                  .err,
+              L"Unable to write file\n");
+    EXPECT_EQ(readFile(map), sample.bytes());
+    EXPECT_EQ(dir.names().size(), 3u);
 }
 
 // Only plain files: a FIFO as map or Targa path is refused at once, never waited on.
