@@ -123,7 +123,7 @@ void rewriteAfterCopy(PhysicalFile& original, TemporaryFile& copy,
     } catch (...) {
         const std::wstring kept = copy.keepAs(nameOf(copy.place.shown) + L".original");
         throw IOException(L"Unable to write file\nThe file is now incomplete. A copy of it as it "
-                          L"was before is saved as:\n" +
+                          L"was before is saved as:\n",
                           kept);
     }
 }
