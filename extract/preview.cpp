@@ -1,4 +1,5 @@
 #include "preview.h"
+#include "chunk_tree.h"
 #include "file_system.h"
 #include "report_failures.h"
 #include "safe_write.h"
@@ -7,6 +8,8 @@
 #include "wexception.h"
 
 namespace {
+
+constexpr std::uint32_t PREVIEW_CHUNK_TYPE = 19;
 
 // The first top-level type-19 chunk if it holds data; later ones are not looked at.
 ChunkNode::ChildEntry* findPreview(ChunkNode& root) {
@@ -18,8 +21,10 @@ ChunkNode::ChildEntry* findPreview(ChunkNode& root) {
     return entry;
 }
 
-} // namespace
-
+// Saves the body of the first top-level type-19 chunk to `targaPath` (created, or
+// replaced as a whole once the new content is on disk) and removes that chunk from the
+// tree. False, with nothing written, when there is no such chunk or the first one is a
+// container.
 bool takePreview(ChunkNode& root, const std::wstring& targaPath) {
     const auto entry = findPreview(root);
     if (entry == root.children.end())
@@ -33,6 +38,8 @@ bool takePreview(ChunkNode& root, const std::wstring& targaPath) {
     root.children.erase(entry);
     return true;
 }
+
+} // namespace
 
 PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
                             MapChange change, ExistingTarga existing,

@@ -1,18 +1,7 @@
 #pragma once
 
-#include "chunk_node.h"
-
-#include <cstdint>
 #include <functional>
 #include <string>
-
-constexpr std::uint32_t PREVIEW_CHUNK_TYPE = 19;
-
-// Saves the body of the first top-level type-19 chunk to `targaPath` (created, or
-// replaced as a whole once the new content is on disk) and removes that chunk from the
-// tree. False, with nothing
-// written, when there is no such chunk or the first one is a container.
-bool takePreview(ChunkNode& root, const std::wstring& targaPath);
 
 enum class PreviewResult { Extracted, NoPreview };
 

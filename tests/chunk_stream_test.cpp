@@ -1,5 +1,5 @@
 // The chunk stream's reader, writer and tree, on real files.
-#include "chunk_node.h"
+#include "chunk_tree.h"
 #include "test_support.h"
 #include "wexception.h"
 

@@ -1,6 +1,6 @@
 // Files on disk: PhysicalFile, names as bytes, and the safe write that replaces a file in
 // one step. (Messages of failed opens are the command line's tests, on every path shape.)
-#include "chunk_node.h"
+#include "chunk_tree.h"
 #include "file.h"
 #include "safe_write.h"
 #include "test_support.h"

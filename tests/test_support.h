@@ -2,6 +2,7 @@
 
 #include "file.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -72,6 +73,34 @@ struct SampleMap {
     Bytes withoutPreview() const { return concat({before, after}); }
 };
 SampleMap sampleMap();
+
+// A file in memory, growing with what is written past its end.
+class MemoryFile : public File {
+public:
+    explicit MemoryFile(Bytes content = {}) : bytes(std::move(content)) {}
+    bool isAtEnd() override { return position == bytes.size(); }
+    std::uint32_t size() override { return static_cast<std::uint32_t>(bytes.size()); }
+    void seek(std::uint32_t pos) override { position = pos < size() ? pos : size(); }
+    std::uint32_t tell() override { return position; }
+    std::uint32_t read(void* buffer, std::uint32_t count) override {
+        count = count < size() - position ? count : size() - position;
+        std::copy_n(bytes.begin() + position, count, static_cast<std::uint8_t*>(buffer));
+        position += count;
+        return count;
+    }
+    std::uint32_t write(const void* buffer, std::uint32_t count) override {
+        if (position + count > size())
+            bytes.resize(position + count);
+        std::copy_n(static_cast<const std::uint8_t*>(buffer), count, bytes.begin() + position);
+        position += count;
+        return count;
+    }
+
+    Bytes bytes;
+
+private:
+    std::uint32_t position = 0;
+};
 
 // Forwards to a real file but takes only `budget` bytes in all, like a disk that fills up.
 class FillingFile : public File {
