@@ -3,6 +3,18 @@
 
 #include <algorithm>
 
+namespace {
+
+// Reserved: the reader returns it (as -1) when a level has no further chunk.
+constexpr std::uint32_t END_OF_LEVEL = 0xFFFFFFFFu;
+
+std::uint32_t decodeLE32(const unsigned char* bytes) {
+    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 |
+           std::uint32_t(bytes[3]) << 24;
+}
+
+} // namespace
+
 void ChunkReader::begin() {
     ends[0] = file.size();
     depth = 0;

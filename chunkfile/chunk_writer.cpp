@@ -3,6 +3,13 @@
 
 namespace {
 
+void encodeLE32(unsigned char* bytes, std::uint32_t value) {
+    bytes[0] = static_cast<unsigned char>(value);
+    bytes[1] = static_cast<unsigned char>(value >> 8);
+    bytes[2] = static_cast<unsigned char>(value >> 16);
+    bytes[3] = static_cast<unsigned char>(value >> 24);
+}
+
 void writeHeader(File& file, std::uint32_t type, std::uint32_t sizeField) {
     unsigned char header[CHUNK_HEADER_SIZE];
     encodeLE32(header, type);

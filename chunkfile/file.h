@@ -19,8 +19,8 @@ public:
 };
 
 enum OpenMode : unsigned {
-    OPEN_READ = 1,  // an existing file, shared for reading and writing
-    OPEN_WRITE = 2, // created or truncated, shared for reading only
+    OPEN_READ = 1,  // an existing file, read only; shared for reading and writing
+    OPEN_WRITE = 2, // created or truncated, written only; shared for reading only
     // Also shared for deletion, so that an interrupted run can remove it while it is
     // being written (Windows; files can always be removed elsewhere).
     OPEN_TEMPORARY = 4,

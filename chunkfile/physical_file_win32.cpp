@@ -20,11 +20,7 @@ void throwOpenFailure(const std::wstring& shownPath) {
 
 FileHandle openFile(unsigned mode, const std::wstring& path) {
     const bool writing = (mode & OPEN_WRITE) != 0;
-    DWORD access = 0;
-    if (mode & OPEN_READ)
-        access |= GENERIC_READ;
-    if (writing)
-        access |= GENERIC_WRITE;
+    const DWORD access = writing ? GENERIC_WRITE : GENERIC_READ;
     DWORD share = writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
     if (mode & OPEN_TEMPORARY)
         share |= FILE_SHARE_DELETE;
