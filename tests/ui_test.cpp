@@ -44,33 +44,45 @@ struct ShownChooser {
     std::wstring initialName;
 };
 
+class MainDialogTest;
+MainDialogTest* running = nullptr; // the test the stand-ins report to
+
 class MainDialogTest : public ::testing::Test {
 protected:
     // The n-th chooser runs `onChooser`, moves the current folder as the platform's may,
     // and answers with answers[n]: a name, REFUSED, or "" (or none) for a cancel.
     void SetUp() override {
         std::filesystem::current_path(dir.path());
-        setMessageHook([this](const ShownMessage& m) { shown.push_back(m); });
-        setChooserRunner([this](OPENFILENAMEW& record, ChooserKind kind) {
-            choosers.push_back({kind, record.hwndOwner, record.lpstrFile});
-            if (onChooser)
-                onChooser();
-            std::filesystem::current_path(elsewhere.path());
-            const std::size_t n = choosers.size() - 1;
-            const std::wstring answer = n < answers.size() ? answers[n] : L"";
-            if (answer == REFUSED)
-                return ChooserOutcome{FALSE, FNERR_INVALIDFILENAME};
-            lstrcpynW(record.lpstrFile, answer.c_str(), static_cast<int>(record.nMaxFile));
-            return ChooserOutcome{!answer.empty(), 0};
-        });
+        running = this;
+        presentMessage = [](const ShownMessage& m) { running->shown.push_back(m); };
+        runChooserWindow = [](OPENFILENAMEW& record, ChooserKind kind) {
+            return running->chooser(record, kind);
+        };
     }
     void TearDown() override {
         DestroyWindow(dialog);
-        setChooserRunner(nullptr);
-        setMessageHook(nullptr);
+        runChooserWindow = realChooser;
+        presentMessage = realMessage;
         std::filesystem::current_path(before);
     }
 
+public:
+    ChooserOutcome chooser(OPENFILENAMEW& record, ChooserKind kind) {
+        choosers.push_back({kind, record.hwndOwner, record.lpstrFile});
+        if (onChooser)
+            onChooser();
+        std::filesystem::current_path(elsewhere.path());
+        const std::size_t n = choosers.size() - 1;
+        const std::wstring answer = n < answers.size() ? answers[n] : L"";
+        if (answer == REFUSED)
+            return ChooserOutcome{FALSE, FNERR_INVALIDFILENAME};
+        lstrcpynW(record.lpstrFile, answer.c_str(), static_cast<int>(record.nMaxFile));
+        return ChooserOutcome{!answer.empty(), 0};
+    }
+
+protected:
+    const ChooserRunner realChooser = runChooserWindow;
+    void (*const realMessage)(const ShownMessage&) = presentMessage;
     void open(const wchar_t* startPath) {
         DestroyWindow(dialog);
         dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr,
