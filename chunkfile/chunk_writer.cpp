@@ -20,6 +20,8 @@ void writeHeader(File& file, std::uint32_t type, std::uint32_t sizeField) {
 
 } // namespace
 
+// The two guards keep to the table: no loaded tree trips them (the reader nests no deeper,
+// and ChunkNode::write pairs every begin with an end), only a caller's own misuse.
 void ChunkWriter::beginChunk(std::uint32_t type) {
     if (depth + 1 >= MAX_CHUNK_DEPTH)
         throw WriteException();

@@ -8,7 +8,6 @@
 class File {
 public:
     virtual ~File() {}
-    virtual bool isAtEnd() = 0;
     virtual std::uint32_t size() = 0;
     // Moves the position, but never beyond the end of the file.
     virtual void seek(std::uint32_t pos) = 0;
@@ -37,7 +36,6 @@ public:
     PhysicalFile(const PhysicalFile&) = delete;
     PhysicalFile& operator=(const PhysicalFile&) = delete;
 
-    bool isAtEnd() override;
     std::uint32_t size() override;
     // Asks the system for the size only when `pos` lies beyond the size last seen (at
     // open, by size(), or grown by this object's writes): the chunk writer seeks twice

@@ -12,10 +12,6 @@ PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path)
 
 PhysicalFile::~PhysicalFile() = default;
 
-bool PhysicalFile::isAtEnd() {
-    return position == size();
-}
-
 std::uint64_t PhysicalFile::fullSize() {
     return native::sizeOf(handle->file.get());
 }
