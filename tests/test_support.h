@@ -74,11 +74,10 @@ struct SampleMap {
 };
 SampleMap sampleMap();
 
-// A file in memory, growing with what is written past its end.
+// A file in memory, growing with what is written past its end; it counts the writes.
 class MemoryFile : public File {
 public:
     explicit MemoryFile(Bytes content = {}) : bytes(std::move(content)) {}
-    bool isAtEnd() override { return position == bytes.size(); }
     std::uint32_t size() override { return static_cast<std::uint32_t>(bytes.size()); }
     void seek(std::uint32_t pos) override { position = pos < size() ? pos : size(); }
     std::uint32_t tell() override { return position; }
@@ -89,6 +88,7 @@ public:
         return count;
     }
     std::uint32_t write(const void* buffer, std::uint32_t count) override {
+        ++writes;
         if (position + count > size())
             bytes.resize(position + count);
         std::copy_n(static_cast<const std::uint8_t*>(buffer), count, bytes.begin() + position);
@@ -97,6 +97,7 @@ public:
     }
 
     Bytes bytes;
+    unsigned writes = 0;
 
 private:
     std::uint32_t position = 0;
@@ -106,7 +107,6 @@ private:
 class FillingFile : public File {
 public:
     FillingFile(File& f, std::uint32_t budget) : file(f), left(budget) {}
-    bool isAtEnd() override { return file.isAtEnd(); }
     std::uint32_t size() override { return file.size(); }
     void seek(std::uint32_t pos) override { file.seek(pos); }
     std::uint32_t tell() override { return file.tell(); }
