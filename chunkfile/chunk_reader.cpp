@@ -61,13 +61,13 @@ std::int32_t ChunkReader::nextChunk() {
 }
 
 void ChunkReader::readData(void* buffer, std::int32_t count) {
-    if (currentSize < 0 || count < 0)
-        throw ReadException();
     const std::int64_t wanted =
         std::min<std::int64_t>(currentSize, std::int64_t(consumed) + count) - consumed;
     const std::uint32_t received =
         wanted > 0 ? file.read(buffer, static_cast<std::uint32_t>(wanted)) : 0;
     consumed += static_cast<std::int32_t>(received);
+    // Short: more than the chunk holds (or not a data chunk), or a file that shrank
+    // beneath the reader, which the header checks cannot see.
     if (received != static_cast<std::uint32_t>(count))
         throw ReadException();
 }

@@ -36,6 +36,12 @@ TEST(ChunkStreamTest, RefusesWhatItCannotAccountFor) {
     };
     for (const Bytes& content : malformed)
         EXPECT_THROW(load(content), ReadException) << content.size() << " bytes";
+    // A file that shrinks beneath the reader: the body its header promised is not there.
+    struct Shrunk : MemoryFile {
+        using MemoryFile::MemoryFile;
+        std::uint32_t size() override { return MemoryFile::size() + 8; }
+    } shrunk(rawHeader(1, 8));
+    EXPECT_THROW(loadChunkTree(shrunk, 1u << 30), ReadException);
     // Past 4 GiB a 32-bit size sees only part of the file (here an empty chunk).
     const TempDir dir;
     writeFile(dir.file(L"huge.ted"), {});

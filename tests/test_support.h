@@ -79,18 +79,17 @@ class MemoryFile : public File {
 public:
     explicit MemoryFile(Bytes content = {}) : bytes(std::move(content)) {}
     std::uint32_t size() override { return static_cast<std::uint32_t>(bytes.size()); }
-    void seek(std::uint32_t pos) override { position = pos < size() ? pos : size(); }
+    void seek(std::uint32_t pos) override { position = std::min<std::size_t>(pos, bytes.size()); }
     std::uint32_t tell() override { return position; }
     std::uint32_t read(void* buffer, std::uint32_t count) override {
-        count = count < size() - position ? count : size() - position;
+        count = std::min<std::size_t>(count, bytes.size() - position);
         std::copy_n(bytes.begin() + position, count, static_cast<std::uint8_t*>(buffer));
         position += count;
         return count;
     }
     std::uint32_t write(const void* buffer, std::uint32_t count) override {
         ++writes;
-        if (position + count > size())
-            bytes.resize(position + count);
+        bytes.resize(std::max<std::size_t>(bytes.size(), position + count));
         std::copy_n(static_cast<const std::uint8_t*>(buffer), count, bytes.begin() + position);
         position += count;
         return count;
