@@ -20,11 +20,7 @@ void writeHeader(File& file, std::uint32_t type, std::uint32_t sizeField) {
 
 } // namespace
 
-// The two guards keep to the table: no loaded tree trips them (the reader nests no deeper,
-// and ChunkNode::write pairs every begin with an end), only a caller's own misuse.
 void ChunkWriter::beginChunk(std::uint32_t type) {
-    if (depth + 1 >= MAX_CHUNK_DEPTH)
-        throw WriteException();
     ++depth;
     entries[depth] = {type, 0, file.tell()};
     if (depth > 0)
@@ -33,8 +29,6 @@ void ChunkWriter::beginChunk(std::uint32_t type) {
 }
 
 void ChunkWriter::endChunk() {
-    if (depth < 0)
-        throw WriteException();
     Entry& entry = entries[depth];
     const std::uint32_t end = file.tell();
     entry.sizeField = (entry.sizeField & CONTAINER_FLAG) |
