@@ -1,6 +1,8 @@
 #include "file.h"
 #include "native.h"
 
+#include <algorithm>
+
 struct PhysicalFile::Handle {
     FileHandle file;
 };
@@ -39,8 +41,7 @@ std::uint32_t PhysicalFile::read(void* buffer, std::uint32_t count) {
 std::uint32_t PhysicalFile::write(const void* buffer, std::uint32_t count) {
     const std::uint32_t done = native::writeAt(handle->file.get(), buffer, count, position);
     position += done;
-    if (position > knownSize)
-        knownSize = position;
+    knownSize = std::max(knownSize, position);
     return done;
 }
 
