@@ -53,7 +53,7 @@ TEST(Utf8Test, AnyBytesRoundTripAndOnlyWellFormedOnesDecode) {
     EXPECT_EQ(toUtf8(fromUtf8(every + every)), every + every);
     // What UTF-8 cannot hold (lone surrogates that are no escaped byte, values past
     // U+10FFFF) becomes U+FFFD.
-    std::wstring unheld = L"\xD800\xDC7F\xDFFF";
+    std::wstring unheld = L"\xDC7F\xDFFF\xD800"; // no pair, also in 16 bits
     if (sizeof(wchar_t) == 4)
         unheld += static_cast<wchar_t>(0x110000);
     std::string replaced;
