@@ -60,6 +60,10 @@ TEST(Utf8Test, AnyBytesRoundTripAndOnlyWellFormedOnesDecode) {
     for (std::size_t i = 0; i < unheld.size(); ++i)
         replaced += "\xEF\xBF\xBD";
     EXPECT_EQ(toUtf8(unheld), replaced);
+    // Surrogate pairs, whatever the width of wchar_t; a high surrogate without its low one
+    // is lone.
+    EXPECT_EQ(toUtf8(L"\xD800\xDC00\xDBFF\xDFFF\xD800\xDBFF"),
+              "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 // A disk full after any number of bytes leaves the old map (or no new file) and nothing
