@@ -1,5 +1,5 @@
 # Everything starts here: `make run` and `make test` install what is missing first.
-.PHONY: all deps build native windows sanitized dist test test-native test-windows \
+.PHONY: all deps build native windows programs sanitized dist test test-native test-windows \
 	test-sanitized fuzz bench run screenshots clean
 
 BUILD := $(CURDIR)/build
@@ -66,9 +66,16 @@ fuzz: sanitized
 bench: native
 	bench/run-bench.sh $(BUILD)/bin/tedchunk $(BUILD)/native/bench/generate_map $(BUILD)/bench.md
 
+# Only the programs themselves, natively and for Windows: no GoogleTest, no tests.
+programs: deps
+	@$(CMAKE_NATIVE) >/dev/null
+	@cmake --build $(BUILD)/native -j $(JOBS) --target tedchunk
+	@$(CMAKE_WINDOWS) >/dev/null
+	@cmake --build $(BUILD)/mingw -j $(JOBS) --target tedchunk PreviewExtractor
+
 # Opens the demo map in PreviewExtractor.exe under Wine; without a display, runs the same
 # extraction with tedchunk.
-run: build
+run: programs
 	@scripts/run-demo
 
 # The dialog in English and German as docs/dialog-en.png and docs/dialog-de.png.

@@ -21,10 +21,6 @@ void BufferedFile::makeRoom(std::uint64_t bytes) {
             std::min<std::uint64_t>(capacity, std::max<std::uint64_t>(bytes, 2 * window.size())));
 }
 
-bool BufferedFile::isAtEnd() {
-    return position == end;
-}
-
 std::uint32_t BufferedFile::size() {
     return end;
 }

@@ -21,7 +21,6 @@ public:
 
     explicit BufferedFile(File& file, std::uint32_t window = WINDOW);
 
-    bool isAtEnd() override;
     std::uint32_t size() override;
     void seek(std::uint32_t pos) override;
     std::uint32_t tell() override;

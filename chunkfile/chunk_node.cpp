@@ -1,5 +1,4 @@
 #include "chunk_node.h"
-#include "buffered_file.h"
 #include "wexception.h"
 
 #include <algorithm>
@@ -20,12 +19,4 @@ void ChunkNode::write(ChunkWriter& writer) const {
         entry.child->write(writer);
         writer.endChunk();
     }
-}
-
-void writeChunkTree(const ChunkNode& root, File& file, std::uint32_t window) {
-    BufferedFile buffered(file, window);
-    ChunkWriter writer(buffered);
-    root.write(writer);
-    if (!buffered.flush())
-        throw WriteException();
 }

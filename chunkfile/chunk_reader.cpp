@@ -3,6 +3,18 @@
 
 #include <algorithm>
 
+namespace {
+
+// Reserved: the reader returns it (as -1) when a level has no further chunk.
+constexpr std::uint32_t END_OF_LEVEL = 0xFFFFFFFFu;
+
+std::uint32_t decodeLE32(const unsigned char* bytes) {
+    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 |
+           std::uint32_t(bytes[3]) << 24;
+}
+
+} // namespace
+
 void ChunkReader::begin() {
     ends[0] = file.size();
     depth = 0;
@@ -49,13 +61,13 @@ std::int32_t ChunkReader::nextChunk() {
 }
 
 void ChunkReader::readData(void* buffer, std::int32_t count) {
-    if (currentSize < 0 || count < 0)
-        throw ReadException();
     const std::int64_t wanted =
         std::min<std::int64_t>(currentSize, std::int64_t(consumed) + count) - consumed;
     const std::uint32_t received =
         wanted > 0 ? file.read(buffer, static_cast<std::uint32_t>(wanted)) : 0;
     consumed += static_cast<std::int32_t>(received);
+    // Short: more than the chunk holds (or not a data chunk), or a file that shrank
+    // beneath the reader, which the header checks cannot see.
     if (received != static_cast<std::uint32_t>(count))
         throw ReadException();
 }

@@ -19,7 +19,8 @@ struct ChunkReader {
     // would nest deeper than the table holds, and for stray bytes after a last child.
     std::int32_t nextChunk();
 
-    // Copies the next `count` bytes of the current data chunk's body.
+    // Copies the next `count` bytes of the current data chunk's body; ReadException when
+    // there are not that many.
     void readData(void* buffer, std::int32_t count);
 
     File& file;

@@ -1,5 +1,5 @@
-#include "buffered_file.h"
-#include "chunk_node.h"
+#include "chunk_tree.h"
+#include "chunk_reader.h"
 #include "file.h"
 #include "native.h"
 #include "wexception.h"
@@ -8,21 +8,42 @@
 #include <new>
 #include <vector>
 
+// Under AddressSanitizer the parts of a block not handed out are poisoned, so that it
+// reports a use past the end of a node, an array or a body, as it would for pieces of
+// their own, while the tree runs the same block code as everywhere else.
+#if defined(__SANITIZE_ADDRESS__)
+#define TREE_POISONS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TREE_POISONS 1
+#endif
+#endif
+#ifdef TREE_POISONS
+#include <sanitizer/asan_interface.h>
+#else
+#define ASAN_POISON_MEMORY_REGION(start, bytes) ((void)(start), (void)(bytes))
+#define ASAN_UNPOISON_MEMORY_REGION(start, bytes) ((void)(start), (void)(bytes))
+#endif
+
 namespace {
 
-constexpr std::size_t BLOCK = 1u << 20;
-// Larger pieces get memory of their own rather than wasting the rest of a block.
-constexpr std::size_t OWN_PIECE = BLOCK / 8;
-
-// Under AddressSanitizer every piece is an allocation of its own, which it watches for
-// use past its end and for leaks; memory taken from the system directly it cannot see.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool SANITIZED = true;
-#elif defined(__has_feature)
-constexpr bool SANITIZED = __has_feature(address_sanitizer);
+// Blocks grow from the first, which holds all of a small map, to the largest. Larger
+// pieces get memory of their own rather than wasting the rest of a block.
+constexpr std::size_t FIRST_BLOCK = 128u << 10, BLOCK = 1u << 20;
+constexpr std::size_t OWN_PIECE = FIRST_BLOCK;
+#ifdef TREE_POISONS
+// The sanitizer tells addressable bytes from others in granules of 8, each addressable
+// from its start: every piece starts on one, so that the bytes after it can be poisoned.
+constexpr std::size_t LEAST_ALIGNMENT = 8;
 #else
-constexpr bool SANITIZED = false;
+constexpr std::size_t LEAST_ALIGNMENT = 1;
 #endif
+// What the system maps at the least; the rest of a piece's last page is poisoned too.
+constexpr std::size_t PAGE = 4096;
+
+std::size_t mapped(std::size_t bytes) {
+    return (bytes + PAGE - 1) / PAGE * PAGE;
+}
 
 // What an empty body points at: it is never read or written, but not null, so that an
 // empty data chunk stays a data chunk.
@@ -31,16 +52,15 @@ std::uint8_t emptyBody;
 struct Release {
     std::size_t bytes;
     void operator()(std::uint8_t* memory) const {
-        if (SANITIZED)
-            delete[] memory;
-        else
-            native::releasePages(memory, bytes);
+        // The pages may come back mapped for anything else.
+        ASAN_UNPOISON_MEMORY_REGION(memory, mapped(bytes));
+        native::releasePages(memory, bytes);
     }
 };
 
 } // namespace
 
-// Hands out the tree's memory from blocks of 1 MiB, larger pieces on their own, and
+// Hands out the tree's memory from blocks of up to 1 MiB, larger pieces on their own, and
 // counts every byte it takes from the system against the budget. All of it comes from
 // the system directly (native::allocatePages), faulted in at once.
 struct ChunkTree::Memory {
@@ -53,32 +73,39 @@ struct ChunkTree::Memory {
         used += bytes;
     }
 
+    // Fresh memory, all of it poisoned until it is handed out.
     std::uint8_t* piece(std::size_t bytes) {
         take(bytes);
         // Room first, so that the memory is owned the moment it is taken.
         if (pieces.size() == pieces.capacity())
             pieces.reserve(2 * pieces.size() + 16);
-        auto* memory = SANITIZED ? new std::uint8_t[bytes]
-                                 : static_cast<std::uint8_t*>(native::allocatePages(bytes));
+        auto* memory = static_cast<std::uint8_t*>(native::allocatePages(bytes));
         if (!memory)
             throw std::bad_alloc();
         pieces.emplace_back(memory, Release{bytes});
+        ASAN_POISON_MEMORY_REGION(memory, mapped(bytes));
         return memory;
     }
 
     void* allocate(std::size_t bytes, std::size_t alignment) {
-        if (bytes > OWN_PIECE || SANITIZED)
-            return piece(bytes);
+        if (bytes > OWN_PIECE) {
+            std::uint8_t* own = piece(bytes);
+            ASAN_UNPOISON_MEMORY_REGION(own, bytes);
+            return own;
+        }
+        alignment = std::max(alignment, LEAST_ALIGNMENT);
         const std::size_t padding =
             (alignment - reinterpret_cast<std::uintptr_t>(next) % alignment) % alignment;
         if (bytes + padding > left) {
-            next = piece(BLOCK);
-            left = BLOCK;
+            next = piece(block);
+            left = block;
+            block = std::min(2 * block, BLOCK);
             return allocate(bytes, alignment);
         }
-        void* start = next + padding;
+        std::uint8_t* start = next + padding;
         next += padding + bytes;
         left -= padding + bytes;
+        ASAN_UNPOISON_MEMORY_REGION(start, bytes);
         return start;
     }
 
@@ -91,6 +118,7 @@ struct ChunkTree::Memory {
     std::vector<std::unique_ptr<std::uint8_t, Release>> pieces;
     std::uint8_t* next = nullptr;
     std::size_t left = 0;
+    std::size_t block = FIRST_BLOCK;
 };
 
 ChunkTree::ChunkTree() : rootNode(nullptr) {}
@@ -168,19 +196,25 @@ private:
     std::vector<std::vector<ChunkNode::ChildEntry>> levels;
 };
 
-ChunkTree loadChunkTree(PhysicalFile& file) {
-    return loadChunkTree(file, native::availableMemory());
-}
-
-ChunkTree loadChunkTree(PhysicalFile& file, std::uint64_t memoryBudget, std::uint32_t window) {
-    if (file.fullSize() > 0xFFFFFFFFu)
-        throw ReadException();
+ChunkTree loadChunkTree(File& file, std::uint64_t memoryBudget, std::uint32_t window) {
     BufferedFile buffered(file, window);
     ChunkReader reader(buffered);
     return ChunkTreeLoader::loadTree(reader, memoryBudget);
 }
 
-ChunkTree loadChunkFile(const std::wstring& path) {
+ChunkTree loadChunkFile(const std::wstring& path, std::uint64_t* size) {
     PhysicalFile file(OPEN_READ, path);
-    return loadChunkTree(file);
+    if (file.fullSize() > 0xFFFFFFFFu)
+        throw ReadException();
+    if (size)
+        *size = file.fullSize();
+    return loadChunkTree(file, native::availableMemory());
+}
+
+void writeChunkTree(const ChunkNode& root, File& file, std::uint32_t window) {
+    BufferedFile buffered(file, window);
+    ChunkWriter writer(buffered);
+    root.write(writer);
+    if (!buffered.flush())
+        throw WriteException();
 }

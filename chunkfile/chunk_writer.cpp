@@ -3,6 +3,13 @@
 
 namespace {
 
+void encodeLE32(unsigned char* bytes, std::uint32_t value) {
+    bytes[0] = static_cast<unsigned char>(value);
+    bytes[1] = static_cast<unsigned char>(value >> 8);
+    bytes[2] = static_cast<unsigned char>(value >> 16);
+    bytes[3] = static_cast<unsigned char>(value >> 24);
+}
+
 void writeHeader(File& file, std::uint32_t type, std::uint32_t sizeField) {
     unsigned char header[CHUNK_HEADER_SIZE];
     encodeLE32(header, type);
@@ -14,8 +21,6 @@ void writeHeader(File& file, std::uint32_t type, std::uint32_t sizeField) {
 } // namespace
 
 void ChunkWriter::beginChunk(std::uint32_t type) {
-    if (depth + 1 >= MAX_CHUNK_DEPTH)
-        throw WriteException();
     ++depth;
     entries[depth] = {type, 0, file.tell()};
     if (depth > 0)
@@ -24,8 +29,6 @@ void ChunkWriter::beginChunk(std::uint32_t type) {
 }
 
 void ChunkWriter::endChunk() {
-    if (depth < 0)
-        throw WriteException();
     Entry& entry = entries[depth];
     const std::uint32_t end = file.tell();
     entry.sizeField = (entry.sizeField & CONTAINER_FLAG) |

@@ -7,8 +7,9 @@
 
 // Writes chunks whose lengths are not known in advance: beginChunk() writes a
 // placeholder header, endChunk() goes back and writes the real one. Body bytes of a
-// data chunk go straight to `file` in between. Short header writes and nesting beyond
-// the table throw WriteException.
+// data chunk go straight to `file` in between. Short header writes throw WriteException.
+// The caller nests no deeper than the table and ends only what it began, as
+// ChunkNode::write does for any loaded tree (the reader nests no deeper either).
 struct ChunkWriter {
     explicit ChunkWriter(File& f) : file(f) {}
 

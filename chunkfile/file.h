@@ -9,7 +9,6 @@
 class File {
 public:
     virtual ~File() {}
-    virtual bool isAtEnd() = 0;
     virtual std::uint32_t size() = 0;
     // Moves the position, but never beyond the end of the file.
     virtual void seek(std::uint32_t pos) = 0;
@@ -20,8 +19,8 @@ public:
 };
 
 enum OpenMode : unsigned {
-    OPEN_READ = 1,  // an existing file, shared for reading and writing
-    OPEN_WRITE = 2, // created or truncated, shared for reading only
+    OPEN_READ = 1,  // an existing file, read only; shared for reading and writing
+    OPEN_WRITE = 2, // created or truncated, written only; shared for reading only
 };
 
 // A plain file on disk. The object, not the operating system, holds the position; every
@@ -37,7 +36,6 @@ public:
     PhysicalFile(const PhysicalFile&) = delete;
     PhysicalFile& operator=(const PhysicalFile&) = delete;
 
-    bool isAtEnd() override;
     std::uint32_t size() override;
     // Asks the system for the size only when `pos` lies beyond the size last seen (at
     // open, by size(), or grown by this object's writes): the chunk writer seeks twice

@@ -1,6 +1,8 @@
 #include "file.h"
 #include "native.h"
 
+#include <algorithm>
+
 PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path)
     : file(native::openFile(mode, path)) {
     knownSize = (mode & OPEN_WRITE) ? 0 : size();
@@ -8,10 +10,6 @@ PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path)
 
 PhysicalFile::PhysicalFile(FileHandle adopted) : file(std::move(adopted)) {
     knownSize = size();
-}
-
-bool PhysicalFile::isAtEnd() {
-    return position == size();
 }
 
 std::uint64_t PhysicalFile::fullSize() {
@@ -41,8 +39,7 @@ std::uint32_t PhysicalFile::read(void* buffer, std::uint32_t count) {
 std::uint32_t PhysicalFile::write(const void* buffer, std::uint32_t count) {
     const std::uint32_t done = native::writeAt(file.get(), buffer, count, position);
     position += done;
-    if (position > knownSize)
-        knownSize = position;
+    knownSize = std::max(knownSize, position);
     return done;
 }
 

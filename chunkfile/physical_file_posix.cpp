@@ -29,10 +29,7 @@ FileHandle openFile(unsigned mode, const std::wstring& path) {
     if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
         throw openFailure(path);
     int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    if (mode & OPEN_WRITE)
-        flags |= ((mode & OPEN_READ) ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
-    else
-        flags |= O_RDONLY;
+    flags |= (mode & OPEN_WRITE) ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY;
     FileHandle file(::open(name.c_str(), flags, 0666));
     if (!file)
         throwOpenFailure(path);

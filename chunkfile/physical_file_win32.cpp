@@ -20,11 +20,7 @@ void throwOpenFailure(const std::wstring& shownPath) {
 
 FileHandle openFile(unsigned mode, const std::wstring& path) {
     const bool writing = (mode & OPEN_WRITE) != 0;
-    DWORD access = 0;
-    if (mode & OPEN_READ)
-        access |= GENERIC_READ;
-    if (writing)
-        access |= GENERIC_WRITE;
+    const DWORD access = writing ? GENERIC_WRITE : GENERIC_READ;
     const DWORD share = writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
     const DWORD disposition = writing ? CREATE_ALWAYS : OPEN_EXISTING;
     FileHandle file(CreateFileW(win32Path(path).c_str(), access, share, nullptr, disposition,

@@ -24,8 +24,8 @@ bool isDrivePath(const std::wstring& path) {
     return path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
 }
 
-} // namespace
-
+// The form win32Path gives a full path, as GetFullPathNameW returns one: unchanged
+// below MAX_PATH, with the extended-length prefix from there on.
 std::wstring extendedLengthForm(const std::wstring& fullPath) {
     if (fullPath.size() < MAX_PATH || isDevicePath(fullPath))
         return fullPath;
@@ -35,6 +35,8 @@ std::wstring extendedLengthForm(const std::wstring& fullPath) {
         return L"\\\\?\\" + fullPath;
     return fullPath;
 }
+
+} // namespace
 
 std::wstring fullPathName(const std::wstring& path) {
     const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);

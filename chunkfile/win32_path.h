@@ -11,7 +11,3 @@ std::wstring win32Path(const std::wstring& path);
 
 // The full path of `path` (GetFullPathNameW), or `path` itself where there is none.
 std::wstring fullPathName(const std::wstring& path);
-
-// The form win32Path gives a full path, as GetFullPathNameW returns one: unchanged
-// below MAX_PATH, with the extended-length prefix from there on.
-std::wstring extendedLengthForm(const std::wstring& fullPath);

@@ -1,5 +1,5 @@
 #include "tedchunk.h"
-#include "chunk_node.h"
+#include "chunk_tree.h"
 #include "command_line.h"
 #include "console.h"
 #include "failure_text.h"

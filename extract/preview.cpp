@@ -1,4 +1,5 @@
 #include "preview.h"
+#include "chunk_tree.h"
 #include "file_system.h"
 #include "report_failures.h"
 #include "safe_write.h"
@@ -39,8 +40,10 @@ void readWhole(File& file, std::uint8_t* bytes, std::uint32_t size) {
     }
 }
 
-} // namespace
-
+// Saves the body of the first top-level type-19 chunk to `targaPath` (created, or
+// replaced as a whole once the new content is on disk) and removes that chunk from the
+// tree; returns the chunk's 0-based top-level position. Nothing, with nothing written,
+// when there is no such chunk or the first one is a container.
 std::optional<std::size_t> takePreview(ChunkNode& root, const std::wstring& targaPath) {
     const auto entry = findPreview(root);
     if (entry == root.children.end())
@@ -55,6 +58,8 @@ std::optional<std::size_t> takePreview(ChunkNode& root, const std::wstring& targ
     root.children.erase(entry);
     return position;
 }
+
+} // namespace
 
 PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
                             MapChange change, ExistingTarga existing,
@@ -83,11 +88,7 @@ PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& m
 Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapPath,
                        std::optional<std::size_t> position, ExistingPreview existing) {
     std::uint64_t mapSize = 0;
-    ChunkTree tree = [&] {
-        PhysicalFile map(OPEN_READ, mapPath);
-        mapSize = map.fullSize();
-        return loadChunkTree(map);
-    }();
+    ChunkTree tree = loadChunkFile(mapPath, &mapSize);
     ChunkNode& root = tree.root();
     const auto preview = findPreview(root);
     const bool replace = preview != root.children.end();

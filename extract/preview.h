@@ -1,19 +1,11 @@
 #pragma once
 
-#include "chunk_node.h"
-
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 
 constexpr std::uint32_t PREVIEW_CHUNK_TYPE = 19;
-
-// Saves the body of the first top-level type-19 chunk to `targaPath` (created, or
-// replaced as a whole once the new content is on disk) and removes that chunk from the
-// tree; returns the chunk's 0-based top-level position. Nothing, with nothing written,
-// when there is no such chunk or the first one is a container.
-std::optional<std::size_t> takePreview(ChunkNode& root, const std::wstring& targaPath);
 
 enum class PreviewResult { Extracted, NoPreview };
 

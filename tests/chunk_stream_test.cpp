@@ -1,5 +1,5 @@
-// The chunk stream's reader, writer and tree, on real files.
-#include "chunk_node.h"
+// The chunk stream's reader, writer and tree, and the window they work through.
+#include "chunk_tree.h"
 #include "native.h"
 #include "test_support.h"
 #include "wexception.h"
@@ -16,24 +16,6 @@
 
 namespace {
 
-class ChunkStreamTest : public ::testing::Test {
-protected:
-    const std::wstring& place(const Bytes& content) {
-        writeFile(map, content);
-        return map;
-    }
-    Bytes rewrite(const ChunkNode& root) {
-        {
-            PhysicalFile file(OPEN_WRITE, out);
-            writeChunkTree(root, file);
-        }
-        return readFile(out);
-    }
-
-    TempDir dir;
-    const std::wstring map = dir.file(L"map.ted"), out = dir.file(L"copy.ted");
-};
-
 Bytes nested(int levels) {
     Bytes inner = chunk(7, text("x"));
     for (int i = 1; i < levels; ++i)
@@ -41,8 +23,13 @@ Bytes nested(int levels) {
     return inner;
 }
 
+ChunkTree load(const Bytes& content) {
+    MemoryFile file(content);
+    return loadChunkTree(file, 1u << 30);
+}
+
 // What the reader cannot account for byte by byte is refused; no tree is built from it.
-TEST_F(ChunkStreamTest, RefusesWhatItCannotAccountFor) {
+TEST(ChunkStreamTest, RefusesWhatItCannotAccountFor) {
     const Bytes malformed[] = {
         concat({chunk(1, text("ab")), text("xyz")}),    // stray bytes at the end
         concat({le32(1), Bytes{4, 0, 0}}),              // seven bytes of header
@@ -54,56 +41,62 @@ TEST_F(ChunkStreamTest, RefusesWhatItCannotAccountFor) {
         container(2, {chunk(0xFFFFFFFFu, {})}), // ... inside a container
         nested(256),                            // deeper than the table
     };
-    for (const Bytes& content : malformed) {
-        try {
-            loadChunkFile(place(content));
-            ADD_FAILURE() << "loaded a malformed stream of " << content.size() << " bytes";
-        } catch (const ReadException& e) {
-            EXPECT_EQ(e.message, L"Unable to read file");
-        }
-    }
+    for (const Bytes& content : malformed)
+        EXPECT_THROW(load(content), ReadException) << content.size() << " bytes";
+    // A file that shrinks beneath the reader: the body its header promised is not there.
+    struct Shrunk : MemoryFile {
+        using MemoryFile::MemoryFile;
+        std::uint32_t size() override { return MemoryFile::size() + 8; }
+    } shrunk(rawHeader(1, 8));
+    EXPECT_THROW(loadChunkTree(shrunk, 1u << 30), ReadException);
     // Past 4 GiB a 32-bit size sees only part of the file (here an empty chunk).
-    std::filesystem::resize_file(nativePath(place({})), (1ull << 32) + 8);
-    EXPECT_THROW(loadChunkFile(map), ReadException);
+    const TempDir dir;
+    writeFile(dir.file(L"huge.ted"), {});
+    std::filesystem::resize_file(nativePath(dir.file(L"huge.ted")), (1ull << 32) + 8);
+    EXPECT_THROW(loadChunkFile(dir.file(L"huge.ted")), ReadException);
 }
 
-// Loaded and written back, a map is the same bytes, but for each empty container, which
-// comes back as an empty data chunk. The deepest nesting the table holds loads too.
-TEST_F(ChunkStreamTest, RewriteGivesBackEveryByte) {
+// Loaded and written back, a stream is the same bytes, but for each empty container,
+// which comes back as an empty data chunk. The deepest nesting the table holds loads too.
+// Through a window of exactly the stream's size the file sees one write: every header
+// patch is made in the window, at its start and end too. With a smaller window, a patch
+// that ends where the window starts goes straight to the file.
+TEST(ChunkStreamTest, RewriteGivesBackEveryByteThroughTheWindow) {
     const Bytes kept = concat({chunk(0xDEADBEEF, text("header")),
                                container(2, {chunk(3, text("xyz")), container(4, {chunk(5, {})}),
                                              chunk(6, Bytes(3000, 0xAB))}),
                                nested(255)});
-    ChunkTree tree = loadChunkFile(place(
-        concat({kept, rawHeader(8, 0x80000000u), container(9, {rawHeader(10, 0x80000000u)})})));
-    EXPECT_EQ(rewrite(tree.root()), concat({kept, chunk(8, {}), container(9, {chunk(10, {})})}));
-    EXPECT_TRUE(rewrite(loadChunkFile(place({})).root()).empty());
-}
-
-// No end without a begin, no nesting past the table, no header the file does not take.
-TEST_F(ChunkStreamTest, WriterKeepsToItsTable) {
-    PhysicalFile file(OPEN_WRITE, out);
-    ChunkWriter writer(file);
-    EXPECT_THROW(writer.endChunk(), WriteException);
-    for (int i = 0; i < MAX_CHUNK_DEPTH; ++i)
-        writer.beginChunk(1);
-    EXPECT_THROW(writer.beginChunk(1), WriteException);
-    FillingFile full(file, 4);
-    EXPECT_THROW(ChunkWriter(full).beginChunk(1), WriteException);
+    const Bytes given =
+        concat({kept, rawHeader(8, 0x80000000u), container(9, {rawHeader(10, 0x80000000u)})});
+    const Bytes expected = concat({kept, chunk(8, {}), container(9, {chunk(10, {})})});
+    const auto rewrite = [](const Bytes& content, std::uint32_t window) {
+        MemoryFile file;
+        writeChunkTree(load(content).root(), file, window);
+        return file;
+    };
+    EXPECT_EQ(rewrite(given, 64).bytes, expected);
+    EXPECT_TRUE(rewrite({}, 64).bytes.empty());
+    const MemoryFile whole = rewrite(expected, static_cast<std::uint32_t>(expected.size()));
+    EXPECT_EQ(whole.bytes, expected);
+    EXPECT_EQ(whole.writes, 1u);
+    // The window fills up with the container's header; the next holds its child and the
+    // last chunk.
+    const Bytes split = concat({chunk(1, Bytes(16)), container(2, {chunk(3, {})}), chunk(4, {})});
+    const MemoryFile patched = rewrite(split, 32);
+    EXPECT_EQ(patched.bytes, split);
+    EXPECT_EQ(patched.writes, 3u) << "the first window, the container's header, the last";
 }
 
 // Millions of empty chunks: loading stops with the standard allocation failure as soon
 // as the tree would take more memory than it may.
-TEST_F(ChunkStreamTest, LoadingStopsAtTheMemoryBudget) {
-    place({});
-    std::filesystem::resize_file(nativePath(map), 64u << 20); // 8 million empty chunks
-    PhysicalFile file(OPEN_READ, map);
+TEST(ChunkStreamTest, LoadingStopsAtTheMemoryBudget) {
+    MemoryFile file(Bytes(64u << 20)); // 8 million empty chunks
     EXPECT_THROW(loadChunkTree(file, 16u << 20), std::bad_alloc);
 }
 
 #ifndef _WIN32
 // The budget keeps within the address-space limit, less what the process maps already.
-TEST_F(ChunkStreamTest, BudgetKeepsWithinTheAddressSpaceLimit) {
+TEST(ChunkStreamTest, BudgetKeepsWithinTheAddressSpaceLimit) {
     const std::uint64_t room = 256u << 20;
     std::uint64_t pages = 0;
     std::ifstream("/proc/self/statm") >> pages;

@@ -4,11 +4,9 @@
 #include "test_support.h"
 
 #include <algorithm>
-#include <chrono>
 #include <commctrl.h>
 #include <cstdlib>
 #include <stdexcept>
-#include <thread>
 
 constexpr int NAME_BOX = 0x47C; // the choosers' file name box (cmb13)
 
@@ -33,14 +31,6 @@ void click(HWND button) {
 void press(HWND window, WPARAM key) {
     PostMessageW(window, WM_KEYDOWN, key, 1);
     PostMessageW(window, WM_KEYUP, key, 0xC0000001);
-}
-
-std::wstring field(HWND dialog) {
-    return textOf(GetDlgItem(dialog, IDC_MAP_PATH));
-}
-
-bool buttonEnabled(HWND dialog) {
-    return IsWindowEnabled(GetDlgItem(dialog, IDC_EXTRACT));
 }
 
 // Wine's choosers keep the name box as an edit inside a ComboBoxEx (cmb13).
@@ -126,9 +116,9 @@ HWND Tool::messageBox(HWND owner) const {
 }
 
 long Tool::exitCode() const {
-    if (WaitForSingleObject(process.get(), 20000) != WAIT_OBJECT_0)
-        return -1;
     DWORD code = 0;
-    GetExitCodeProcess(process.get(), &code);
+    if (WaitForSingleObject(process.get(), 20000) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process.get(), &code))
+        return -1;
     return static_cast<long>(code);
 }

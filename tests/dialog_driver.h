@@ -1,7 +1,7 @@
 #pragma once
 
-// PreviewExtractor.exe driven from another process through its windows, as a user
-// would work it. Windows only; needs a display.
+// PreviewExtractor.exe (the program PREVIEW_EXTRACTOR names) driven from another process
+// through its windows, as a user would work it. Windows only; needs a display.
 #include <windows.h>
 
 #include "native.h"
@@ -20,17 +20,12 @@ bool germanExpected();
 std::wstring textOf(HWND window);
 void click(HWND button);
 void press(HWND window, WPARAM key);
-
-// The main dialog's path field and whether its extract button is enabled.
-std::wstring field(HWND dialog);
-bool buttonEnabled(HWND dialog);
 // A file chooser's name box, and a name typed there and confirmed.
 HWND nameBox(HWND chooser);
 void chooseName(HWND chooser, const std::wstring& name);
 
-// A running PreviewExtractor.exe (the one the variable PREVIEW_EXTRACTOR names), started
-// in `folder`; ended by force if a test leaves it running. The window queries wait up to
-// 20 seconds for a visible window of the process and give null if none comes.
+// The program started in `folder`, ended by force if a test leaves it running. The window
+// queries wait up to 20 seconds for a visible window of the process; null if none comes.
 class Tool {
 public:
     Tool(const std::vector<std::wstring>& arguments, const std::wstring& folder);
@@ -40,8 +35,7 @@ public:
     HWND mainDialog() const;
     HWND chooser(HWND dialog) const;             // owned by the main dialog
     HWND messageBox(HWND owner = nullptr) const; // with an owner, only one it owns
-    // The exit code once the process has ended; -1 if it did not end in time.
-    long exitCode() const;
+    long exitCode() const;                       // -1 if it did not end in time
 
 private:
     HWND waitForWindow(const std::function<bool(HWND)>& matches) const;

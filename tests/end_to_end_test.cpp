@@ -1,5 +1,6 @@
 // PreviewExtractor.exe as a user meets it: started with arguments, driven through its
-// windows from this separate process, results checked on disk. Needs a display.
+// windows from this separate process, results checked on disk. Needs a display. Each
+// runs in English and, with LANG=de_DE.UTF-8, the tests of the user's language in German.
 #include "dialog_driver.h"
 #include "resource.h"
 #include "string_table.h"
@@ -11,15 +12,14 @@
 
 #include <fstream>
 #include <functional>
-#include <string>
-#include <vector>
 
 namespace {
 
 class EndToEndTest : public ::testing::Test {
 protected:
+    static std::wstring field(HWND dialog) { return textOf(GetDlgItem(dialog, IDC_MAP_PATH)); }
     // While the tool replaces it, the file may be missing or held for a moment.
-    bool fileBecomes(const std::wstring& path, const Bytes& content) {
+    static bool fileBecomes(const std::wstring& path, const Bytes& content) {
         return waitUntil([&] {
             std::ifstream in(nativePath(path), std::ios::binary);
             return in && Bytes(std::istreambuf_iterator<char>(in), {}) == content;
@@ -27,7 +27,7 @@ protected:
     }
 
     TempDir dir;
-    SampleMap sample = sampleMap();
+    const SampleMap sample = sampleMap();
 };
 
 // The map is given relative to the tool's folder, in a folder with a space in its name;
@@ -42,7 +42,7 @@ TEST_F(EndToEndTest, ExtractsThroughTheSaveChooserAskingBeforeOverwriting) {
     HWND dialog = tool.mainDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(field(dialog), map);
-    ASSERT_TRUE(buttonEnabled(dialog));
+    ASSERT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXTRACT)));
     click(GetDlgItem(dialog, IDC_EXTRACT));
     HWND chooser = tool.chooser(dialog);
     ASSERT_NE(chooser, nullptr);
@@ -66,7 +66,8 @@ TEST_F(EndToEndTest, ExtractsThroughTheSaveChooserAskingBeforeOverwriting) {
     EXPECT_EQ(tool.exitCode(), 0);
 }
 
-// Runs in English and, with LANG=de_DE.UTF-8, in German.
+// The text as the string table has it for the user's language, with the system's own
+// default caption in that language.
 TEST_F(EndToEndTest, NoPreviewIsReportedInTheUsersLanguage) {
     const std::wstring map = dir.file(L"plain.ted");
     const Bytes content = concat({chunk(1, text("MAP1")), container(10, {chunk(19, text("x"))})});
@@ -78,11 +79,8 @@ TEST_F(EndToEndTest, NoPreviewIsReportedInTheUsersLanguage) {
     HWND chooser = tool.chooser(dialog);
     ASSERT_NE(chooser, nullptr);
     chooseName(chooser, dir.file(L"plain.tga"));
-
     HWND box = tool.messageBox();
     ASSERT_NE(box, nullptr);
-    // The text as the string table has it for the user's language, which the system's own
-    // default caption shows.
     EXPECT_EQ(textOf(GetDlgItem(box, MESSAGE_TEXT)), loadResourceString(IDS_NO_PREVIEW));
     EXPECT_EQ(textOf(box), germanExpected() ? L"Fehler" : L"Error");
     click(GetDlgItem(box, IDOK));
@@ -92,19 +90,9 @@ TEST_F(EndToEndTest, NoPreviewIsReportedInTheUsersLanguage) {
 }
 
 // The first argument names nothing and is dropped without a message; the second names a
-// map and is never looked at.
-TEST_F(EndToEndTest, OnlyAnExistingFirstArgumentCounts) {
-    const std::wstring map = dir.file(L"alpha.ted");
-    writeFile(map, sample.bytes());
-    Tool tool({dir.file(L"missing.ted"), map}, dir.path().wstring());
-    HWND dialog = tool.mainDialog();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(field(dialog), L"");
-    EXPECT_FALSE(buttonEnabled(dialog));
-    EXPECT_EQ(tool.windows().size(), 1u) << "no message";
-}
-
-TEST_F(EndToEndTest, ExitEscapeEnterAndTheCloseBoxEndWithZero) {
+// map and is never looked at. Exit, Escape, Enter and the close box each end with 0.
+TEST_F(EndToEndTest, OnlyAnExistingFirstArgumentCountsAndEveryWayOutEndsWithZero) {
+    writeFile(dir.file(L"alpha.ted"), sample.bytes());
     const std::vector<std::pair<const char*, std::function<void(HWND)>>> ways = {
         {"Exit", [](HWND d) { click(GetDlgItem(d, IDCANCEL)); }},
         {"Escape", [](HWND d) { press(GetDlgItem(d, IDC_MAP_PATH), VK_ESCAPE); }},
@@ -113,9 +101,12 @@ TEST_F(EndToEndTest, ExitEscapeEnterAndTheCloseBoxEndWithZero) {
     };
     for (const auto& [name, end] : ways) {
         SCOPED_TRACE(name);
-        Tool tool({}, dir.path().wstring());
+        Tool tool({dir.file(L"missing.ted"), dir.file(L"alpha.ted")}, dir.path().wstring());
         HWND dialog = tool.mainDialog();
         ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(field(dialog), L"");
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXTRACT)));
+        EXPECT_EQ(tool.windows().size(), 1u) << "no message";
         end(dialog);
         EXPECT_EQ(tool.exitCode(), 0);
     }

@@ -11,37 +11,42 @@
 
 namespace {
 
-constexpr unsigned MB_OK_STYLE = 0x00, MB_ICONERROR_STYLE = 0x10;
-
-class ExtractPreviewTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        setMessageHook([this](const ShownMessage& m) { shown.push_back(m); });
-    }
-    void TearDown() override { setMessageHook(nullptr); }
-
-    TempDir dir;
-    const std::wstring map = dir.file(L"alpha.ted"), targa = dir.file(L"alpha.tga");
-    std::vector<ShownMessage> shown;
-};
+std::vector<ShownMessage> shown;
 
 // Success shows nothing. A map without a preview shows the string table's text with the
-// error icon, a failure its message with MB_OK.
-TEST_F(ExtractPreviewTest, ShowsEveryOutcomeButSuccess) {
+// error icon, a failure its message with MB_OK. A Targa path that names the map, however
+// spelt, is refused before anything is written.
+TEST(ExtractPreviewTest, ShowsEveryOutcomeButSuccess) {
+    const auto showing = presentMessage;
+    presentMessage = [](const ShownMessage& m) { shown.push_back(m); };
+    const TempDir dir;
+    const std::wstring map = dir.file(L"alpha.ted"), targa = dir.file(L"alpha.tga");
     const SampleMap sample = sampleMap();
     writeFile(map, sample.bytes());
+    std::filesystem::create_directory(dir.path() / "sub");
+    std::vector<std::wstring> spellings = {
+        dir.file(L"sub") + SEPARATOR + L".." + SEPARATOR + L"alpha.ted", dir.file(L"link.ted")};
+    std::filesystem::create_hard_link(nativePath(map), nativePath(spellings[1]));
+#ifndef _WIN32
+    spellings.push_back(dir.file(L"symlink.ted"));
+    std::filesystem::create_symlink(nativePath(map), nativePath(spellings[2]));
+#endif
+    for (const std::wstring& spelling : spellings)
+        extractPreview(spelling, map);
+    EXPECT_EQ(readFile(map), sample.bytes());
     extractPreview(targa, map);
-    EXPECT_TRUE(shown.empty());
-    EXPECT_EQ(readFile(map), sample.withoutPreview());
     EXPECT_EQ(readFile(targa), sample.preview);
     extractPreview(targa, map);
     extractPreview(targa, dir.file(L"missing.ted"));
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_TRUE(shown[0].wide && shown[1].wide);
-    EXPECT_EQ(shown[0].text, loadResourceString(IDS_NO_PREVIEW));
-    EXPECT_EQ(shown[0].style, MB_ICONERROR_STYLE);
-    EXPECT_EQ(shown[1].text, L"Unable to find file:\n" + dir.file(L"missing.ted"));
-    EXPECT_EQ(shown[1].style, MB_OK_STYLE);
+    presentMessage = showing;
+    std::vector<std::pair<std::wstring, unsigned>> expected(
+        spellings.size(), {L"The preview file must not be the map file itself.", MESSAGE_OK});
+    expected.push_back({loadResourceString(IDS_NO_PREVIEW), MESSAGE_ICON_ERROR});
+    expected.push_back({L"Unable to find file:\n" + dir.file(L"missing.ted"), MESSAGE_OK});
+    std::vector<std::pair<std::wstring, unsigned>> seen;
+    for (const ShownMessage& m : shown)
+        seen.push_back({m.wide ? m.text : L"(narrow)", m.style});
+    EXPECT_EQ(seen, expected);
     EXPECT_EQ(readFile(map), sample.withoutPreview());
 }
 

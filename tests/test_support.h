@@ -2,6 +2,7 @@
 
 #include "file.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -78,11 +79,38 @@ struct SampleMap {
 };
 SampleMap sampleMap();
 
+// A file in memory, growing with what is written past its end; it counts the writes.
+class MemoryFile : public File {
+public:
+    explicit MemoryFile(Bytes content = {}) : bytes(std::move(content)) {}
+    std::uint32_t size() override { return static_cast<std::uint32_t>(bytes.size()); }
+    void seek(std::uint32_t pos) override { position = std::min<std::size_t>(pos, bytes.size()); }
+    std::uint32_t tell() override { return position; }
+    std::uint32_t read(void* buffer, std::uint32_t count) override {
+        count = std::min<std::size_t>(count, bytes.size() - position);
+        std::copy_n(bytes.begin() + position, count, static_cast<std::uint8_t*>(buffer));
+        position += count;
+        return count;
+    }
+    std::uint32_t write(const void* buffer, std::uint32_t count) override {
+        ++writes;
+        bytes.resize(std::max<std::size_t>(bytes.size(), position + count));
+        std::copy_n(static_cast<const std::uint8_t*>(buffer), count, bytes.begin() + position);
+        position += count;
+        return count;
+    }
+
+    Bytes bytes;
+    unsigned writes = 0;
+
+private:
+    std::uint32_t position = 0;
+};
+
 // Forwards to a real file but takes only `budget` bytes in all, like a disk that fills up.
 class FillingFile : public File {
 public:
     FillingFile(File& f, std::uint32_t budget) : file(f), left(budget) {}
-    bool isAtEnd() override { return file.isAtEnd(); }
     std::uint32_t size() override { return file.size(); }
     void seek(std::uint32_t pos) override { file.seek(pos); }
     std::uint32_t tell() override { return file.tell(); }

@@ -19,8 +19,8 @@
 
 namespace {
 
-// A drop handle as the shell makes one: a DROPFILES header and the names, each closed by
-// a null, the list by one more.
+// A drop handle as the shell makes one: a header, then each name closed by a null, the
+// list by one more.
 HDROP makeDrop(const std::vector<std::wstring>& names) {
     std::wstring list;
     for (const std::wstring& name : names)
@@ -38,36 +38,42 @@ HDROP makeDrop(const std::vector<std::wstring>& names) {
 
 const std::wstring REFUSED = L"(refused)"; // a chooser answer: the platform refused the name
 
-struct ShownChooser {
-    ChooserKind kind;
-    HWND owner;
-    std::wstring initialName;
-};
+// What the stand-ins saw. The n-th chooser records its kind, owner and initial name, runs
+// `onChooser`, moves the current folder as the platform's may, and answers with
+// answers[n]: a name, REFUSED, or "" (or none) for a cancel.
+std::vector<ShownMessage> shown;
+std::vector<std::tuple<ChooserKind, HWND, std::wstring>> choosers;
+std::vector<std::wstring> answers;
+std::function<void()> onChooser;
+std::filesystem::path elsewhere;
+
+ChooserOutcome standIn(OPENFILENAMEW& record, ChooserKind kind) {
+    choosers.emplace_back(kind, record.hwndOwner, record.lpstrFile);
+    if (onChooser)
+        onChooser();
+    std::filesystem::current_path(elsewhere);
+    const std::wstring answer =
+        choosers.size() <= answers.size() ? answers[choosers.size() - 1] : L"";
+    if (answer == REFUSED)
+        return ChooserOutcome{FALSE, FNERR_INVALIDFILENAME};
+    lstrcpynW(record.lpstrFile, answer.c_str(), static_cast<int>(record.nMaxFile));
+    return ChooserOutcome{!answer.empty(), 0};
+}
 
 class MainDialogTest : public ::testing::Test {
 protected:
-    // The n-th chooser runs `onChooser`, moves the current folder as the platform's may,
-    // and answers with answers[n]: a name, REFUSED, or "" (or none) for a cancel.
     void SetUp() override {
         std::filesystem::current_path(dir.path());
-        setMessageHook([this](const ShownMessage& m) { shown.push_back(m); });
-        setChooserRunner([this](OPENFILENAMEW& record, ChooserKind kind) {
-            choosers.push_back({kind, record.hwndOwner, record.lpstrFile});
-            if (onChooser)
-                onChooser();
-            std::filesystem::current_path(elsewhere.path());
-            const std::size_t n = choosers.size() - 1;
-            const std::wstring answer = n < answers.size() ? answers[n] : L"";
-            if (answer == REFUSED)
-                return ChooserOutcome{FALSE, FNERR_INVALIDFILENAME};
-            lstrcpynW(record.lpstrFile, answer.c_str(), static_cast<int>(record.nMaxFile));
-            return ChooserOutcome{!answer.empty(), 0};
-        });
+        elsewhere = other.path();
+        shown.clear(), choosers.clear(), answers.clear(), onChooser = nullptr;
+        presentMessage = [](const ShownMessage& m) { shown.push_back(m); };
+        runChooserWindow = standIn;
+        writeFile(map, chunk(1, text("MAP1")));
     }
     void TearDown() override {
         DestroyWindow(dialog);
-        setChooserRunner(nullptr);
-        setMessageHook(nullptr);
+        runChooserWindow = realChooser;
+        presentMessage = realMessage;
         std::filesystem::current_path(before);
     }
 
@@ -75,113 +81,83 @@ protected:
         DestroyWindow(dialog);
         dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr,
                                     MainDialog, reinterpret_cast<LPARAM>(startPath));
-        ASSERT_NE(dialog, nullptr);
         ShowWindow(dialog, SW_SHOWNA);
     }
-    HWND item(int id) const { return GetDlgItem(dialog, id); }
-    std::wstring field() const { return readWindowText(item(IDC_MAP_PATH)); }
-    bool extractEnabled() const { return IsWindowEnabled(item(IDC_EXTRACT)) != FALSE; }
-    void type(const std::wstring& text) { SetWindowTextW(item(IDC_MAP_PATH), text.c_str()); }
-    void click(int id) {
-        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(item(id)));
+    void expectField(const std::wstring& text, bool enabled) {
+        EXPECT_EQ(readWindowText(GetDlgItem(dialog, IDC_MAP_PATH)), text);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(dialog, IDC_EXTRACT)) != FALSE, enabled) << text;
     }
+    void send(int id, int notification, HWND from) {
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, notification),
+                     reinterpret_cast<LPARAM>(from));
+    }
+    void click(int id) { send(id, BN_CLICKED, GetDlgItem(dialog, id)); }
 
+    const ChooserRunner realChooser = runChooserWindow;
+    void (*const realMessage)(const ShownMessage&) = presentMessage;
     const std::filesystem::path before = std::filesystem::current_path();
-    TempDir dir, elsewhere;
+    TempDir dir, other;
     const std::wstring folder = dir.path().wstring(), map = dir.file(L"alpha.v2.ted");
     HWND dialog = nullptr;
-    std::vector<ShownMessage> shown;
-    std::vector<ShownChooser> choosers;
-    std::vector<std::wstring> answers;
-    std::function<void()> onChooser;
 };
 
 // A start path enables the button, even a folder; each edit then applies the rule (an
-// existing file, relative to the current folder), on the text of the control that sent it.
-TEST_F(MainDialogTest, StartPathAndEveryChangeSetTheButton) {
-    writeFile(map, {});
-    const std::tuple<const wchar_t*, std::wstring, bool> starts[] = {
-        {map.c_str(), map, true}, {folder.c_str(), folder, true}, {nullptr, L"", false}};
-    for (const auto& [start, text, enabled] : starts) {
-        open(start);
-        EXPECT_EQ(field(), text);
-        EXPECT_EQ(extractEnabled(), enabled) << text;
+// existing file, relative to the current folder), on the text of the control that sent
+// it. The first name dropped fills the field, but not one of 260 characters or more (it
+// would come cut short); every drop is released.
+TEST_F(MainDialogTest, StartPathEditsAndDropsSetTheFieldAndTheButton) {
+    for (const std::wstring& start : {map, folder}) {
+        open(start.c_str());
+        expectField(start, true);
     }
-    const std::pair<std::wstring, bool> texts[] = {
-        {L"alpha.v2.ted", true},
-        {L".\\alpha.v2.ted", true},
-        {L"beta.ted", false},
-        {folder, false},
-        {folder + L"\\", false},
-        {L".", false},
-        {map, true},
-        {L"", false},
-        {L"C:\\" + std::wstring(1000, L'\u00e4') + L".ted", false}};
-    for (const auto& [text, enabled] : texts) {
-        type(text);
-        EXPECT_EQ(field(), text);
-        EXPECT_EQ(extractEnabled(), enabled) << text;
+    open(nullptr);
+    expectField(L"", false);
+    const std::wstring tooLong = L"C:\\" + std::wstring(1000, L'x');
+    for (const auto& [typed, enabled] : {std::pair<std::wstring, bool>{L".\\alpha.v2.ted", true},
+                                         {L"beta.ted", false},
+                                         {folder + L"\\", false},
+                                         {tooLong, false}}) {
+        SetWindowTextW(GetDlgItem(dialog, IDC_MAP_PATH), typed.c_str());
+        expectField(typed, enabled);
     }
-    HWND other = CreateWindowW(L"Static", map.c_str(), WS_CHILD, 0, 0, 10, 10, dialog,
-                               reinterpret_cast<HMENU>(4711), nullptr, nullptr);
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(4711, EN_CHANGE), reinterpret_cast<LPARAM>(other));
-    EXPECT_TRUE(extractEnabled()) << "the sender names an existing file";
-    EXPECT_TRUE(shown.empty());
-}
-
-// The first name dropped fills the field, but not one of 260 characters or more (it
-// would come cut short). Every drop is released.
-TEST_F(MainDialogTest, DropFillsTheFieldWithTheFirstName) {
-    const std::wstring other = dir.file(L"beta.ted");
-    writeFile(map, {});
-    writeFile(other, {});
+    HWND sender = CreateWindowW(L"Static", map.c_str(), WS_CHILD, 0, 0, 10, 10, dialog,
+                                reinterpret_cast<HMENU>(4711), nullptr, nullptr);
+    send(4711, EN_CHANGE, sender);
+    expectField(tooLong, true);
     const std::wstring longest = L"C:\\" + std::wstring(252, L'x') + L".ted";
     const std::tuple<std::vector<std::wstring>, std::wstring, bool> drops[] = {
-        {{map}, map, true},
-        {{other, map}, other, true},
-        {{folder}, folder, false},
-        {{longest}, longest, false},
-        {{longest + L"x"}, L"before", false},
-        {{}, L"before", false},
+        {{map, folder}, map, true},         {{folder}, folder, false}, {{longest}, longest, false},
+        {{longest + L"x"}, longest, false}, {{}, longest, false},
     };
-    open(nullptr);
     for (const auto& [names, text, enabled] : drops) {
-        type(L"before");
         const HDROP drop = makeDrop(names);
         SendMessageW(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
-        EXPECT_EQ(field(), text);
-        EXPECT_EQ(extractEnabled(), enabled) << text;
+        expectField(text, enabled);
         EXPECT_EQ(GlobalSize(drop), 0u) << "released by DragFinish";
     }
+    EXPECT_TRUE(shown.empty());
 }
 
 // Browse and Extract open their choosers, owned by the dialog; a cancel changes nothing.
 // (What an extraction shows is the end-to-end test's.)
 TEST_F(MainDialogTest, ButtonsOpenTheChoosersOwnedByTheDialog) {
-    const Bytes noPreview = chunk(1, text("MAP1"));
-    writeFile(map, noPreview);
     open(folder.c_str());
     answers = {L"", map, L"", dir.file(L"picture.tga")};
     click(IDC_BROWSE);
-    EXPECT_EQ(field(), folder) << "cancelled";
-    click(IDC_BROWSE);
-    EXPECT_EQ(field(), map);
-    click(IDC_EXTRACT);
-    EXPECT_TRUE(shown.empty()) << "cancelled";
-    click(IDC_EXTRACT);
-    ASSERT_EQ(choosers.size(), 4u);
-    for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(choosers[i].kind, i < 2 ? ChooserKind::Open : ChooserKind::Save);
-        EXPECT_EQ(choosers[i].owner, dialog);
-    }
-    EXPECT_EQ(choosers[3].initialName, L"alpha.v2");
-    EXPECT_EQ(shown.size(), 1u) << "the map's lack of a preview";
+    expectField(folder, true);
+    for (const int button : {IDC_BROWSE, IDC_EXTRACT, IDC_EXTRACT})
+        click(button);
+    expectField(map, true);
+    const ChooserKind load = ChooserKind::Open, save = ChooserKind::Save;
+    EXPECT_EQ(choosers, (decltype(choosers){{load, dialog, L""},
+                                            {load, dialog, L""},
+                                            {save, dialog, L"alpha.v2"},
+                                            {save, dialog, L"alpha.v2"}}));
+    EXPECT_EQ(shown.size(), 1u) << "the map's lack of a preview, once";
 }
 
 // A failure in a handler is shown (a standard exception's narrow text) and ends the dialog.
 TEST_F(MainDialogTest, FailureInAHandlerIsReportedAndEndsTheDialog) {
-    writeFile(map, {});
     const std::tuple<int, std::function<void()>, bool, std::wstring> failures[] = {
         {IDC_BROWSE, [] { throw std::bad_alloc(); }, false, fromUtf8(std::bad_alloc().what())},
         {IDC_EXTRACT, [] { throw IOException(L"Unable to open file:\nX"); }, true,
@@ -216,8 +192,8 @@ TEST_F(MainDialogTest, TargaChooserOffersOnlyNamesThatFit) {
         answers = given;
         EXPECT_EQ(chooseTargaFile(nullptr, initialName), given.back() == chosen ? chosen : L"");
         std::vector<std::wstring> names;
-        for (const ShownChooser& c : choosers)
-            names.push_back(c.initialName);
+        for (const auto& shownChooser : choosers)
+            names.push_back(std::get<2>(shownChooser));
         EXPECT_EQ(names, offered);
         EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), dir.path()));
     }

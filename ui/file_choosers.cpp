@@ -29,11 +29,6 @@ std::wstring filterList(unsigned typeName, const std::wstring& typePattern) {
            ALL_PATTERN;
 }
 
-ChooserRunner& installedRunner() {
-    static ChooserRunner runner;
-    return runner;
-}
-
 ChooserOutcome runPlatformChooser(OPENFILENAMEW& record, ChooserKind kind) {
     const BOOL chosen =
         kind == ChooserKind::Open ? GetOpenFileNameW(&record) : GetSaveFileNameW(&record);
@@ -46,8 +41,7 @@ ChooserOutcome runKeepingCurrentFolder(OPENFILENAMEW& record, ChooserKind kind) 
     std::vector<wchar_t> saved(GetCurrentDirectoryW(0, nullptr) + 1, L'\0');
     const bool haveSaved =
         GetCurrentDirectoryW(static_cast<DWORD>(saved.size()), saved.data()) != 0;
-    const ChooserOutcome outcome =
-        installedRunner() ? installedRunner()(record, kind) : runPlatformChooser(record, kind);
+    const ChooserOutcome outcome = runChooserWindow(record, kind);
     if (haveSaved)
         SetCurrentDirectoryW(saved.data());
     return outcome;
@@ -90,6 +84,8 @@ std::wstring runChooser(HWND owner, ChooserKind kind, const std::wstring& filter
 
 } // namespace
 
+ChooserRunner runChooserWindow = runPlatformChooser;
+
 std::wstring chooseMapFile(HWND owner) {
     return runChooser(owner, ChooserKind::Open, filterList(IDS_MAP_FILES, MAP_PATTERN),
                       std::wstring());
@@ -98,8 +94,4 @@ std::wstring chooseMapFile(HWND owner) {
 std::wstring chooseTargaFile(HWND owner, const std::wstring& initialName) {
     return runChooser(owner, ChooserKind::Save, filterList(IDS_TARGA_FILES, TARGA_PATTERN),
                       initialName);
-}
-
-void setChooserRunner(ChooserRunner runner) {
-    installedRunner() = std::move(runner);
 }

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <commdlg.h>
-#include <functional>
 #include <string>
 
 // The chooser for the map to open; the chosen full path, or empty when the user
@@ -23,8 +22,8 @@ struct ChooserOutcome {
 
 enum class ChooserKind { Open, Save };
 
-// Lets tests stand in for the platform's chooser: the function gets the filled record,
-// may write a name into its buffer and says what the chooser would have returned. An
-// empty function restores the real choosers.
-using ChooserRunner = std::function<ChooserOutcome(OPENFILENAMEW& record, ChooserKind kind)>;
-void setChooserRunner(ChooserRunner runner);
+// What shows a chooser for the filled record: GetOpenFileNameW or GetSaveFileNameW. The
+// one seam of the tests, which point it at a stand-in that may write a name into the
+// record's buffer and says what the chooser would have returned.
+using ChooserRunner = ChooserOutcome (*)(OPENFILENAMEW& record, ChooserKind kind);
+extern ChooserRunner runChooserWindow;

@@ -10,33 +10,26 @@
 
 namespace {
 
-std::function<void(const ShownMessage&)>& hook() {
-    static std::function<void(const ShownMessage&)> installed;
-    return installed;
+void showOnPlatform(const ShownMessage& message) {
+#ifdef _WIN32
+    if (message.wide)
+        MessageBoxW(nullptr, message.text.c_str(), nullptr, message.style);
+    else
+        MessageBoxA(nullptr, message.narrowText.c_str(), nullptr, message.style);
+#else
+    const std::string text = message.wide ? toUtf8(message.text) : message.narrowText;
+    std::fprintf(stderr, "%s\n", text.c_str());
+#endif
 }
 
 } // namespace
 
-void setMessageHook(std::function<void(const ShownMessage&)> replacement) {
-    hook() = std::move(replacement);
-}
+void (*presentMessage)(const ShownMessage& message) = showOnPlatform;
 
 void showMessage(const std::wstring& text, unsigned style) {
-    if (hook())
-        return hook()({true, text, std::string(), style});
-#ifdef _WIN32
-    MessageBoxW(nullptr, text.c_str(), nullptr, style);
-#else
-    std::fprintf(stderr, "%s\n", toUtf8(text).c_str());
-#endif
+    presentMessage({true, text, std::string(), style});
 }
 
 void showMessageNarrow(const std::string& text, unsigned style) {
-    if (hook())
-        return hook()({false, std::wstring(), text, style});
-#ifdef _WIN32
-    MessageBoxA(nullptr, text.c_str(), nullptr, style);
-#else
-    std::fprintf(stderr, "%s\n", text.c_str());
-#endif
+    presentMessage({false, std::wstring(), text, style});
 }

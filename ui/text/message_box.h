@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 // Styles of the message boxes the tool shows (the platform's values).
@@ -12,12 +11,13 @@ constexpr unsigned MESSAGE_ICON_ERROR = 0x10; // MB_ICONERROR
 void showMessage(const std::wstring& text, unsigned style);
 void showMessageNarrow(const std::string& text, unsigned style);
 
-// Lets tests see every message instead of a window. Pass an empty function to restore
-// the real boxes.
 struct ShownMessage {
     bool wide;
     std::wstring text;      // for wide messages
     std::string narrowText; // for narrow messages
     unsigned style;
 };
-void setMessageHook(std::function<void(const ShownMessage&)> hook);
+
+// Where both forms go: the platform's message box (standard error on Linux). The one
+// seam of the tests, which point it elsewhere to see the messages instead of windows.
+extern void (*presentMessage)(const ShownMessage& message);
