@@ -23,7 +23,6 @@ const std::wstring REFUSED = L"(refused)"; // a chooser answer: the platform ref
 // With `failing` set it fails as a handler's string work may.
 std::vector<std::wstring> offered, answers;
 std::vector<ShownMessage> shown;
-std::filesystem::path elsewhere;
 bool failing = false;
 
 ChooserOutcome standIn(OPENFILENAMEW& record, ChooserKind) {
@@ -31,7 +30,7 @@ ChooserOutcome standIn(OPENFILENAMEW& record, ChooserKind) {
     if (failing)
         throw std::bad_alloc();
     offered.push_back(record.lpstrFile);
-    std::filesystem::current_path(elsewhere);
+    std::filesystem::current_path(std::filesystem::temp_directory_path());
     const std::wstring answer =
         offered.size() <= answers.size() ? answers[offered.size() - 1] : L"";
     if (answer == REFUSED)
@@ -45,8 +44,6 @@ ChooserOutcome standIn(OPENFILENAMEW& record, ChooserKind) {
 class MainDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::current_path(dir.path());
-        elsewhere = other.path();
         offered.clear(), answers.clear(), shown.clear(), failing = false;
         presentMessage = [](const ShownMessage& m) { shown.push_back(m); };
         runChooserWindow = standIn;
@@ -54,38 +51,31 @@ protected:
                                     MainDialog, 0);
         ShowWindow(dialog, SW_SHOWNA);
     }
-    void TearDown() override {
-        DestroyWindow(dialog);
-        std::filesystem::current_path(before);
-    }
+    void TearDown() override { DestroyWindow(dialog); }
 
-    const std::filesystem::path before = std::filesystem::current_path();
-    TempDir dir, other;
     HWND dialog = nullptr;
 };
 
 // The first name dropped fills the field, but not one of 260 characters or more (it would
-// come cut short, naming another path); the enable rule follows. Every drop is released.
+// come cut short, naming another path). Every drop is released.
 TEST_F(MainDialogTest, DropFillsTheFieldWithTheFirstNameThatFits) {
+    const TempDir dir;
     const std::wstring map = dir.file(L"alpha.ted"), folder = dir.path().wstring();
     const std::wstring longest = L"C:\\" + std::wstring(252, L'x') + L".ted";
     writeFile(map, text("MAP1"));
-    const std::tuple<std::vector<std::wstring>, std::wstring, bool> drops[] = {
-        {{map, folder}, map, true},         {{folder}, folder, false}, {{longest}, longest, false},
-        {{longest + L"x"}, longest, false}, {{}, longest, false},
+    // The names dropped (a null between two), then the field and the button.
+    const std::tuple<std::wstring, std::wstring, bool> drops[] = {
+        {map + L'\0' + folder, map, true}, {folder, folder, false}, {longest, longest, false},
+        {longest + L"x", longest, false},  {L"", longest, false},
     };
     for (const auto& [names, field, enabled] : drops) {
-        // A drop handle as the shell makes one: a header, then each name closed by a null,
-        // the list by one more.
-        std::wstring list;
-        for (const std::wstring& name : names)
-            list += name + L'\0';
+        // A drop handle as the shell makes one: a header, then the names, then one more null.
         HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
-                                   sizeof(DROPFILES) + (list.size() + 1) * sizeof(wchar_t));
+                                   sizeof(DROPFILES) + (names.size() + 2) * sizeof(wchar_t));
         auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
         header->pFiles = sizeof(DROPFILES);
         header->fWide = TRUE;
-        std::copy(list.begin(), list.end(), reinterpret_cast<wchar_t*>(header + 1));
+        std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(header + 1));
         GlobalUnlock(drop);
         SendMessageW(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
         EXPECT_EQ(readWindowText(GetDlgItem(dialog, IDC_MAP_PATH)), field);
@@ -99,8 +89,7 @@ TEST_F(MainDialogTest, DropFillsTheFieldWithTheFirstNameThatFits) {
 // narrow text, MB_OK) and ends the dialog, after which the program ends with 0.
 TEST_F(MainDialogTest, FailureInAHandlerIsReportedAndEndsTheDialog) {
     failing = true;
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_BROWSE)));
+    SendMessageW(dialog, WM_COMMAND, IDC_BROWSE, 0);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_FALSE(shown[0].wide);
     EXPECT_EQ(shown[0].narrowText, std::bad_alloc().what());
@@ -113,6 +102,7 @@ TEST_F(MainDialogTest, FailureInAHandlerIsReportedAndEndsTheDialog) {
 // folder, which the platform's chooser may move, is put back.
 TEST_F(MainDialogTest, TargaChooserOffersOnlyNamesThatFit) {
     const std::wstring longest(259, L'n'), chosen = L"C:\\out\\chosen.tga";
+    const std::filesystem::path before = std::filesystem::current_path();
     const std::tuple<std::wstring, std::vector<std::wstring>, std::vector<std::wstring>> cases[] = {
         {longest, {chosen}, {longest}},
         {longest + L"n", {chosen}, {L""}},
@@ -124,7 +114,7 @@ TEST_F(MainDialogTest, TargaChooserOffersOnlyNamesThatFit) {
         answers = given;
         EXPECT_EQ(chooseTargaFile(nullptr, initialName), given.back() == chosen ? chosen : L"");
         EXPECT_EQ(offered, expected);
-        EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), dir.path()));
+        EXPECT_EQ(std::filesystem::current_path(), before);
     }
 }
 
