@@ -1,7 +1,5 @@
-// PreviewExtractor.exe (PREVIEW_EXTRACTOR) driven through its windows from this process,
-// as a user works it, and the download unpacked by dist_test.sh into DOWNLOAD_FOLDER.
-// Needs a display; the tests of the user's language also run in German (LANG=de_DE.UTF-8,
-// EXPECTED_LANGUAGE=de).
+// PreviewExtractor.exe (PREVIEW_EXTRACTOR) worked through its windows from this process, and
+// the download that dist_test.sh unpacks into DOWNLOAD_FOLDER. Needs a display.
 #include "resource.h"
 #include "run_program.h"
 #include "string_table.h"
@@ -22,12 +20,10 @@ namespace {
 constexpr int MESSAGE_TEXT = 0xFFFF, NAME_BOX = 0x47C;
 
 std::wstring setting(const wchar_t* name) {
-    const wchar_t* value = _wgetenv(name);
-    return value ? value : L"";
+    return _wgetenv(name) ? _wgetenv(name) : L"";
 }
 
-// Clicks are posted, as they may open a modal window there. Setting an edit's text
-// notifies the dialog as typing does.
+// Clicks are posted: they may open a modal window there. Setting a text notifies as typing.
 std::wstring textOf(HWND window) {
     wchar_t text[1024] = {};
     SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
@@ -39,13 +35,9 @@ void type(HWND edit, const std::wstring& text) {
 void click(HWND window, int button) {
     PostMessageW(GetDlgItem(window, button), BM_CLICK, 0, 0);
 }
-HWND nameBox(HWND chooser) {
-    return reinterpret_cast<HWND>(
-        SendMessageW(GetDlgItem(chooser, NAME_BOX), CBEM_GETEDITCONTROL, 0, 0));
-}
 
-// The visible windows of process `id` that hold `control` (any, if 0) and belong to
-// `owner` (any, if null).
+// The visible windows of process `id` that hold `control` (any, if 0) and belong to `owner`
+// (any, if null); the first of them to come within 20 seconds, or null.
 std::vector<HWND> windowsOf(DWORD id, int control = 0, HWND owner = nullptr) {
     std::vector<HWND> found;
     for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
@@ -58,7 +50,6 @@ std::vector<HWND> windowsOf(DWORD id, int control = 0, HWND owner = nullptr) {
     return found;
 }
 
-// The first such window to come within 20 seconds, or null.
 HWND waitFor(DWORD id, int control, HWND owner = nullptr) {
     std::vector<HWND> found;
     waitUntil([&] { return !(found = windowsOf(id, control, owner)).empty(); });
@@ -85,8 +76,7 @@ void expectField(HWND dialog, const std::wstring& text, bool enabled) {
     EXPECT_TRUE(waitUntil([&] {
         return textOf(GetDlgItem(dialog, IDC_MAP_PATH)) == text &&
                (IsWindowEnabled(GetDlgItem(dialog, IDC_EXTRACT)) != FALSE) == enabled;
-    })) << toUtf8(text)
-        << " " << enabled;
+    })) << toUtf8(text);
 }
 
 class EndToEndTest : public ::testing::Test {
@@ -99,17 +89,16 @@ protected:
     const SampleMap sample = sampleMap();
 };
 
-// A session: the button follows a chosen path and a typed one (relative to the tool's
-// folder, in a folder with a space in its name); a cancelled chooser changes nothing. The
-// Targa file is typed without extension where it exists: the question comes before
-// anything is written, No returns to the chooser. Extracting again finds no preview: the
-// string table's message, under the system's default caption, in the user's language.
+// The button follows a chosen path and a typed one (relative to the tool's folder, in a
+// folder with a space in its name); a cancelled chooser changes nothing. The Targa file is
+// typed without extension where it exists: asked before anything is written, No returns to
+// the chooser. Extracting again finds no preview: the string table's message, under the
+// system's default caption, in the user's language.
 TEST_F(EndToEndTest, ExtractsThenFindsNoPreviewInTheUsersLanguage) {
     CreateDirectoryW(dir.file(L"my maps").c_str(), nullptr);
-    CreateDirectoryW(dir.file(L"out").c_str(), nullptr);
-    const std::wstring map = L"my maps\\alpha.v2.ted", chosen = dir.file(map);
-    const std::wstring targa = dir.file(L"out\\picture.tga"), picture = dir.file(L"out\\picture");
-    const std::wstring folder = dir.path().wstring() + L"\\";
+    const std::wstring map = L"my maps\\alpha.v2.ted", chosen = dir.file(map),
+                       folder = dir.file(L"");
+    const std::wstring targa = dir.file(L"picture.tga"), picture = dir.file(L"picture");
     writeFile(chosen, sample.bytes());
     writeFile(targa, text("keep me"));
     // The control (the path field: typing), the name typed or chosen ("" cancels the
@@ -129,8 +118,10 @@ TEST_F(EndToEndTest, ExtractsThenFindsNoPreviewInTheUsersLanguage) {
                 click(dialog, control);
                 HWND chooser = waitFor(id, NAME_BOX, dialog);
                 ASSERT_NE(chooser, nullptr);
-                EXPECT_EQ(textOf(nameBox(chooser)), control == IDC_BROWSE ? L"" : L"alpha.v2");
-                type(nameBox(chooser), name);
+                HWND names = reinterpret_cast<HWND>(
+                    SendMessageW(GetDlgItem(chooser, NAME_BOX), CBEM_GETEDITCONTROL, 0, 0));
+                EXPECT_EQ(textOf(names), control == IDC_BROWSE ? L"" : L"alpha.v2");
+                type(names, name);
                 click(chooser, name.empty() ? IDCANCEL : IDOK);
                 for (const int answer : answers) {
                     HWND question = waitFor(id, MESSAGE_TEXT, chooser);
@@ -163,9 +154,8 @@ TEST_F(EndToEndTest, ExtractsThenFindsNoPreviewInTheUsersLanguage) {
 // second is never looked at. Exit, Escape, Enter and the close box each end with 0.
 TEST_F(EndToEndTest, OnlyAnExistingFirstArgumentCountsAndEveryWayOutEndsWithZero) {
     writeFile(dir.file(L"alpha.ted"), sample.bytes());
-    const std::wstring folder = dir.path().wstring();
-    // The arguments, the field's text, and the way out: a message to the dialog or one of
-    // its controls.
+    const std::wstring folder = dir.file(L""); // ending in a backslash
+    // The arguments, the field's text, and the way out: a message to the dialog or a control.
     const std::tuple<std::vector<std::wstring>, std::wstring, int, UINT, WPARAM> starts[] = {
         {{L"missing.ted", L"alpha.ted"}, L"", IDCANCEL, BM_CLICK, 0},
         {{folder}, folder, IDC_MAP_PATH, WM_KEYDOWN, VK_ESCAPE},
@@ -183,9 +173,8 @@ TEST_F(EndToEndTest, OnlyAnExistingFirstArgumentCountsAndEveryWayOutEndsWithZero
     }
 }
 
-// Both programs run from the unpacked folder. Both guides quote each failure as
-// tedchunk.exe prints it (the dialog's are the same), the no-preview text in the user's
-// language in that language's guide.
+// Both programs run from the unpacked folder; both guides quote each failure as tedchunk.exe
+// prints it, and the no-preview text in the user's language in that language's guide.
 TEST(DownloadTest, ProgramsRunAndGuidesQuoteTheMessagesInTheUsersLanguage) {
     const std::wstring tedchunk = setting(L"DOWNLOAD_FOLDER") + L"tedchunk.exe";
     EXPECT_EQ(runDialog({}, [](DWORD, HWND dialog) { click(dialog, IDCANCEL); }), 0);
@@ -197,20 +186,19 @@ TEST(DownloadTest, ProgramsRunAndGuidesQuoteTheMessagesInTheUsersLanguage) {
     writeFile(dir.file(L"alpha.tga"), text("older preview"));
     writeFile(dir.file(L"broken.ted"), concat({chunk(19, text("TGA")), text("stray")}));
     CreateDirectoryW(dir.file(L"folder.ted").c_str(), nullptr);
-    const std::wstring noPreview = loadResourceString(IDS_NO_PREVIEW) + L"\n";
-    std::wstring printed = noPreview;
-    for (const std::vector<std::wstring>& arguments :
-         {std::vector<std::wstring>{L"extract", dir.file(L"missing.ted"), dir.file(L"folder.ted"),
-                                    dir.file(L"broken.ted"), alpha, beta, dir.file(L"beta.map"),
-                                    beta},
-          {L"extract", L"-o", alpha, alpha}})
-        printed += runProgram(tedchunk, arguments).err;
+    // Every failure of a map, in one run and with -o.
+    std::vector<std::wstring> failing = {L"extract"};
+    for (const auto* name : {L"missing.ted", L"folder.ted", L"broken.ted", L"alpha.ted",
+                             L"beta.ted", L"beta.map", L"beta.ted"})
+        failing.push_back(dir.file(name));
+    const std::wstring printed = runProgram(tedchunk, failing).err +
+                                 runProgram(tedchunk, {L"extract", L"-o", alpha, alpha}).err;
     for (const bool german : {false, true}) {
         const Bytes content =
             readFile(setting(L"DOWNLOAD_FOLDER") + (german ? L"LIESMICH.txt" : L"README.txt"));
         const std::wstring guide = fromUtf8(std::string(content.begin(), content.end()));
         const bool users = german == (setting(L"EXPECTED_LANGUAGE") == L"de");
-        std::wistringstream lines(users ? printed : printed.substr(noPreview.size()));
+        std::wistringstream lines(printed + (users ? loadResourceString(IDS_NO_PREVIEW) : L""));
         for (std::wstring line; std::getline(lines, line);) {
             // A line that starts with a map's name quotes what follows the name, if anything.
             const std::size_t colon = line.find(L": ");

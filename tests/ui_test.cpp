@@ -19,7 +19,7 @@ namespace {
 const std::wstring REFUSED = L"(refused)"; // a chooser answer: the platform refused the name
 
 // The stand-in chooser records the initial name, moves the current folder as the
-// platform's may, and gives the next of `answers`: a name, REFUSED, or none for a cancel.
+// platform's may, and gives the next of `answers`: a name, REFUSED, or "" for a cancel.
 // With `failing` set it fails as a handler's string work may.
 std::vector<std::wstring> offered, answers;
 std::vector<ShownMessage> shown;
@@ -31,16 +31,14 @@ ChooserOutcome standIn(OPENFILENAMEW& record, ChooserKind) {
         throw std::bad_alloc();
     offered.push_back(record.lpstrFile);
     std::filesystem::current_path(std::filesystem::temp_directory_path());
-    const std::wstring answer =
-        offered.size() <= answers.size() ? answers[offered.size() - 1] : L"";
+    const std::wstring answer = answers.at(offered.size() - 1);
     if (answer == REFUSED)
         return ChooserOutcome{FALSE, FNERR_INVALIDFILENAME};
     lstrcpynW(record.lpstrFile, answer.c_str(), static_cast<int>(record.nMaxFile));
     return ChooserOutcome{!answer.empty(), 0};
 }
 
-// No other test of this program shows a chooser or a message in its own process, so the
-// stand-ins stay.
+// The stand-ins stay: no other test of this program opens a chooser or a message itself.
 class MainDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
