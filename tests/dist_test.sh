@@ -11,9 +11,8 @@ fail() { echo "dist_test: $*" >&2; exit 1; }
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
 unzip -q "$zip" -d "$folder"
-cd "$folder"
 
-files=$(LC_ALL=C ls -A | tr '\n' ' ')
+files=$(cd "$folder" && LC_ALL=C ls -A | tr '\n' ' ')
 [ "$files" = "LIESMICH.txt PreviewExtractor.exe README.txt tedchunk.exe " ] ||
     fail "the zip holds: $files"
 
@@ -22,20 +21,21 @@ files=$(LC_ALL=C ls -A | tr '\n' ' ')
 present="advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll
   oleaut32.dll shell32.dll shlwapi.dll user32.dll"
 for program in PreviewExtractor.exe tedchunk.exe; do
-    imports=$(x86_64-w64-mingw32-objdump -p "$program" |
+    imports=$(x86_64-w64-mingw32-objdump -p "$folder/$program" |
         sed -n 's/^[[:space:]]*DLL Name: //p' | tr '[:upper:]' '[:lower:]')
     [ -n "$imports" ] || fail "$program: no imports found"
     # shellcheck disable=SC2086 # one name a line
     lacking=$(echo "$imports" | grep -v -x -F "$(printf '%s\n' $present)" || true)
     [ -z "$lacking" ] || fail "$program imports $lacking, which a bare Windows lacks"
-    ! grep -q -a -F "$here" "$program" || fail "$program contains the build path $here"
+    ! grep -q -a -F "$here" "$folder/$program" || fail "$program contains the build path $here"
 done
 
 # The guides as Notepad shows them: CRLF line ends, the German one UTF-8 with a byte order
 # mark, the English one plain ASCII.
-! grep -q -v "$(printf '\r')\$" README.txt LIESMICH.txt || fail "a guide has a bare line feed"
-[ "$(head -c 3 LIESMICH.txt)" = "$(printf '\357\273\277')" ] || fail "LIESMICH.txt has no BOM"
-! LC_ALL=C grep -q '[^[:print:][:space:]]' README.txt || fail "README.txt is not ASCII"
+en=$folder/README.txt de=$folder/LIESMICH.txt
+! grep -q -v "$(printf '\r')\$" "$en" "$de" || fail "a guide has a bare line feed"
+[ "$(head -c 3 "$de")" = "$(printf '\357\273\277')" ] || fail "LIESMICH.txt has no byte order mark"
+! LC_ALL=C grep -q '[^[:print:][:space:]]' "$en" || fail "README.txt is not plain ASCII"
 
 # Wine sees the root folder as drive Z:.
 DOWNLOAD_FOLDER="Z:$folder/"
