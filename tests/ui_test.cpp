@@ -1,6 +1,5 @@
-// What the dialog program does that Wine cannot show from outside: its procedure on a real
-// dialog made from resource 101, in this process, with the choosers stood in for and the
-// message boxes recorded. (What a user sees of it is end_to_end_test.cpp's.)
+// What Wine cannot show from outside (the rest is end_to_end_test.cpp's): the procedure on
+// a real dialog from resource 101, with the choosers stood in for and the messages recorded.
 #include "file_choosers.h"
 #include "main_dialog.h"
 #include "message_box.h"
