@@ -32,10 +32,9 @@ done
 
 # The guides as Notepad shows them: CRLF line ends, the German one UTF-8 with a byte order
 # mark, the English one plain ASCII.
-en=$folder/README.txt de=$folder/LIESMICH.txt
-! grep -q -v "$(printf '\r')\$" "$en" "$de" || fail "a guide has a bare line feed"
-[ "$(head -c 3 "$de")" = "$(printf '\357\273\277')" ] || fail "LIESMICH.txt has no byte order mark"
-! LC_ALL=C grep -q '[^[:print:][:space:]]' "$en" || fail "README.txt is not plain ASCII"
+! grep -q -v "$(printf '\r')\$" "$folder/README.txt" "$folder/LIESMICH.txt" || fail "a bare LF"
+[ "$(head -c 3 "$folder/LIESMICH.txt")" = "$(printf '\357\273\277')" ] || fail "no BOM"
+! LC_ALL=C grep -q '[^[:print:][:space:]]' "$folder/README.txt" || fail "README.txt is not ASCII"
 
 # Wine sees the root folder as drive Z:.
 DOWNLOAD_FOLDER="Z:$folder/"

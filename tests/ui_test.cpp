@@ -58,12 +58,12 @@ protected:
 TEST_F(MainDialogTest, DropFillsTheFieldWithTheFirstNameThatFits) {
     const TempDir dir;
     const std::wstring map = dir.file(L"alpha.ted"), folder = dir.path().wstring();
-    const std::wstring longest = L"C:\\" + std::wstring(252, L'x') + L".ted";
+    const std::wstring longest = L"C:\\" + std::wstring(252, L'x') + L".ted", tooLong(260, L'y');
     writeFile(map, text("MAP1"));
     // The names dropped (a null between two), then the field and the button.
     const std::tuple<std::wstring, std::wstring, bool> drops[] = {
         {map + L'\0' + folder, map, true}, {folder, folder, false}, {longest, longest, false},
-        {longest + L"x", longest, false},  {L"", longest, false},
+        {tooLong, longest, false},         {L"", longest, false},
     };
     for (const auto& [names, field, enabled] : drops) {
         // A drop handle as the shell makes one: a header, then the names, then one more null.
@@ -88,9 +88,8 @@ TEST_F(MainDialogTest, FailureInAHandlerIsReportedAndEndsTheDialog) {
     failing = true;
     SendMessageW(dialog, WM_COMMAND, IDC_BROWSE, 0);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_FALSE(shown[0].wide);
-    EXPECT_EQ(shown[0].narrowText, std::bad_alloc().what());
-    EXPECT_EQ(shown[0].style, MESSAGE_OK);
+    EXPECT_EQ(std::tie(shown[0].wide, shown[0].narrowText, shown[0].style),
+              std::make_tuple(false, std::string(std::bad_alloc().what()), MESSAGE_OK));
     EXPECT_FALSE(IsWindowVisible(dialog));
 }
 
