@@ -1,14 +1,11 @@
 #!/bin/sh
-# dist_test.sh ZIP DIST_TESTS.EXE [ARGUMENTS...]: unpacks the download alone, checks its
-# files, imports and build paths, then runs the test program that starts its programs.
+# dist_test.sh ZIP TESTS.EXE [ARGUMENTS...]: unpacks the download alone, checks its files,
+# imports, build paths and guides, then runs the test program that starts its programs.
 set -eu
 zip=$1 && shift
 here=$(cd "$(dirname "$0")/.." && pwd)
 
-fail() {
-    echo "dist_test: $*" >&2
-    exit 1
-}
+fail() { echo "dist_test: $*" >&2; exit 1; }
 
 [ -f "$zip" ] || fail "$zip is missing; make dist writes it"
 folder=$(mktemp -d)
@@ -33,8 +30,14 @@ for program in PreviewExtractor.exe tedchunk.exe; do
     ! grep -q -a -F "$here" "$folder/$program" || fail "$program contains the build path $here"
 done
 
+# The guides as Notepad shows them: CRLF line ends, the German one UTF-8 with a byte order
+# mark, the English one plain ASCII.
+! grep -q -v "$(printf '\r')\$" "$folder/README.txt" "$folder/LIESMICH.txt" || fail "a bare LF"
+[ "$(head -c 3 "$folder/LIESMICH.txt")" = "$(printf '\357\273\277')" ] || fail "no BOM"
+! LC_ALL=C grep -q '[^[:print:][:space:]]' "$folder/README.txt" || fail "README.txt is not ASCII"
+
 # Wine sees the root folder as drive Z:.
-DOWNLOAD_FOLDER="Z:$(printf '%s/' "$folder" | tr / '\\')"
+DOWNLOAD_FOLDER="Z:$folder/"
 PREVIEW_EXTRACTOR="${DOWNLOAD_FOLDER}PreviewExtractor.exe"
 export DOWNLOAD_FOLDER PREVIEW_EXTRACTOR
 "$here/scripts/gui-test" "$@"

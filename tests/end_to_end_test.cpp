@@ -1,114 +1,212 @@
-// PreviewExtractor.exe as a user meets it: started with arguments, driven through its
-// windows from this separate process, results checked on disk. Needs a display. Each
-// runs in English and, with LANG=de_DE.UTF-8, the tests of the user's language in German.
-#include "dialog_driver.h"
+// PreviewExtractor.exe (PREVIEW_EXTRACTOR) worked through its windows from this process, and
+// the download that dist_test.sh unpacks into DOWNLOAD_FOLDER. Needs a display.
 #include "resource.h"
+#include "run_program.h"
 #include "string_table.h"
 #include "test_support.h"
+#include "text_ids.h"
+#include "utf8.h"
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <functional>
+#include <sstream>
 
 namespace {
 
+// A message box's text, and a chooser's name box: in Wine, an edit in a ComboBoxEx (cmb13).
+constexpr int MESSAGE_TEXT = 0xFFFF, NAME_BOX = 0x47C;
+
+std::wstring setting(const wchar_t* name) {
+    return _wgetenv(name) ? _wgetenv(name) : L"";
+}
+
+// Clicks are posted: they may open a modal window there. Setting a text notifies as typing.
+std::wstring textOf(HWND window) {
+    wchar_t text[1024] = {};
+    SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+void type(HWND edit, const std::wstring& text) {
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+void click(HWND window, int button) {
+    PostMessageW(GetDlgItem(window, button), BM_CLICK, 0, 0);
+}
+
+// The visible windows of process `id` that hold `control` (any, if 0) and belong to `owner`
+// (any, if null); the first of them to come within 20 seconds, or null.
+std::vector<HWND> windowsOf(DWORD id, int control = 0, HWND owner = nullptr) {
+    std::vector<HWND> found;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        if (process == id && IsWindowVisible(w) && (!control || GetDlgItem(w, control)) &&
+            (!owner || GetWindow(w, GW_OWNER) == owner))
+            found.push_back(w);
+    }
+    return found;
+}
+
+HWND waitFor(DWORD id, int control, HWND owner = nullptr) {
+    std::vector<HWND> found;
+    waitUntil([&] { return !(found = windowsOf(id, control, owner)).empty(); });
+    return found.empty() ? nullptr : found[0];
+}
+
+// The program started with `arguments` in the current folder, its dialog driven by
+// `drive`; its exit code, 1 if it had to be ended after that.
+int runDialog(const std::vector<std::wstring>& arguments,
+              const std::function<void(DWORD, HWND)>& drive) {
+    const auto driven = [&](long id) {
+        if (HWND dialog = waitFor(id, IDC_MAP_PATH))
+            drive(id, dialog);
+        else
+            ADD_FAILURE() << "no dialog";
+        const FileHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id));
+        if (WaitForSingleObject(process.get(), 20000) == WAIT_TIMEOUT)
+            TerminateProcess(process.get(), 1);
+    };
+    return runProgram(setting(L"PREVIEW_EXTRACTOR"), arguments, driven).exitCode;
+}
+
+void expectField(HWND dialog, const std::wstring& text, bool enabled) {
+    EXPECT_TRUE(waitUntil([&] {
+        return textOf(GetDlgItem(dialog, IDC_MAP_PATH)) == text &&
+               (IsWindowEnabled(GetDlgItem(dialog, IDC_EXTRACT)) != FALSE) == enabled;
+    })) << toUtf8(text);
+}
+
 class EndToEndTest : public ::testing::Test {
 protected:
-    static std::wstring field(HWND dialog) { return textOf(GetDlgItem(dialog, IDC_MAP_PATH)); }
-    // While the tool replaces it, the file may be missing or held for a moment.
-    static bool fileBecomes(const std::wstring& path, const Bytes& content) {
-        return waitUntil([&] {
-            std::ifstream in(nativePath(path), std::ios::binary);
-            return in && Bytes(std::istreambuf_iterator<char>(in), {}) == content;
-        });
-    }
+    void SetUp() override { std::filesystem::current_path(dir.path()); }
+    void TearDown() override { std::filesystem::current_path(before); }
 
+    const std::filesystem::path before = std::filesystem::current_path();
     TempDir dir;
     const SampleMap sample = sampleMap();
 };
 
-// The map is given relative to the tool's folder, in a folder with a space in its name;
-// the Targa file is typed without extension in another folder, where it exists already.
-TEST_F(EndToEndTest, ExtractsThroughTheSaveChooserAskingBeforeOverwriting) {
+// The button follows a chosen path and a typed one (relative to the tool's folder, in a
+// folder with a space in its name); a cancelled chooser changes nothing. The Targa file is
+// typed without extension where it exists: asked before anything is written, No returns to
+// the chooser. Extracting again finds no preview: the string table's message, under the
+// system's default caption, in the user's language.
+TEST_F(EndToEndTest, ExtractsThenFindsNoPreviewInTheUsersLanguage) {
     CreateDirectoryW(dir.file(L"my maps").c_str(), nullptr);
-    CreateDirectoryW(dir.file(L"out").c_str(), nullptr);
-    const std::wstring map = L"my maps\\alpha.v2.ted", targa = dir.file(L"out\\picture.tga");
-    writeFile(dir.file(map), sample.bytes());
+    const std::wstring map = L"my maps\\alpha.v2.ted", chosen = dir.file(map),
+                       folder = dir.file(L"");
+    const std::wstring targa = dir.file(L"picture.tga"), picture = dir.file(L"picture");
+    writeFile(chosen, sample.bytes());
     writeFile(targa, text("keep me"));
-    Tool tool({map}, dir.path().wstring());
-    HWND dialog = tool.mainDialog();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(field(dialog), map);
-    ASSERT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXTRACT)));
-    click(GetDlgItem(dialog, IDC_EXTRACT));
-    HWND chooser = tool.chooser(dialog);
-    ASSERT_NE(chooser, nullptr);
-    EXPECT_EQ(textOf(nameBox(chooser)), L"alpha.v2");
-
-    for (const int answer : {IDNO, IDYES}) {
-        chooseName(chooser, dir.file(L"out\\picture"));
-        HWND question = tool.messageBox(chooser);
-        ASSERT_NE(question, nullptr);
-        EXPECT_EQ(readFile(targa), text("keep me"));
-        EXPECT_EQ(readFile(dir.file(map)), sample.bytes());
-        click(GetDlgItem(question, answer));
-        EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(question); }));
-    }
-    EXPECT_TRUE(fileBecomes(targa, sample.preview));
-    EXPECT_TRUE(fileBecomes(dir.file(map), sample.withoutPreview()));
-    EXPECT_FALSE(fileExists(dir.file(L"out\\picture")));
-    EXPECT_TRUE(waitUntil([&] { return tool.windows().size() == 1; })) << "no message";
-    EXPECT_EQ(field(dialog), map) << "the dialog stays for the next extraction";
-    click(GetDlgItem(dialog, IDCANCEL));
-    EXPECT_EQ(tool.exitCode(), 0);
+    // The control (the path field: typing), the name typed or chosen ("" cancels the
+    // chooser), the answers to the overwrite question, and the field's text after.
+    const std::tuple<int, std::wstring, std::vector<int>, std::wstring> steps[] = {
+        {IDC_BROWSE, chosen, {}, chosen},     {IDC_MAP_PATH, folder, {}, folder},
+        {IDC_BROWSE, L"", {}, folder},        {IDC_MAP_PATH, map, {}, map},
+        {IDC_EXTRACT, L"", {}, map},          {IDC_EXTRACT, picture, {IDNO, IDYES}, map},
+        {IDC_EXTRACT, picture, {IDYES}, map},
+    };
+    const auto drive = [&](DWORD id, HWND dialog) {
+        for (const auto& [control, name, answers, field] : steps) {
+            const Bytes targaBefore = readFile(targa);
+            if (control == IDC_MAP_PATH) {
+                type(GetDlgItem(dialog, IDC_MAP_PATH), name);
+            } else {
+                click(dialog, control);
+                HWND chooser = waitFor(id, NAME_BOX, dialog);
+                ASSERT_NE(chooser, nullptr);
+                HWND names = reinterpret_cast<HWND>(
+                    SendMessageW(GetDlgItem(chooser, NAME_BOX), CBEM_GETEDITCONTROL, 0, 0));
+                EXPECT_EQ(textOf(names), control == IDC_BROWSE ? L"" : L"alpha.v2");
+                type(names, name);
+                click(chooser, name.empty() ? IDCANCEL : IDOK);
+                for (const int answer : answers) {
+                    HWND question = waitFor(id, MESSAGE_TEXT, chooser);
+                    ASSERT_NE(question, nullptr);
+                    EXPECT_EQ(readFile(targa), targaBefore);
+                    click(question, answer);
+                    EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(question); }));
+                    if (answer == IDNO)
+                        click(chooser, IDOK);
+                }
+                EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(chooser); }));
+            }
+            expectField(dialog, field, field == map || field == chosen);
+        }
+        HWND box = waitFor(id, MESSAGE_TEXT);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(textOf(GetDlgItem(box, MESSAGE_TEXT)), loadResourceString(IDS_NO_PREVIEW));
+        EXPECT_EQ(textOf(box), setting(L"EXPECTED_LANGUAGE") == L"de" ? L"Fehler" : L"Error");
+        click(box, IDOK);
+        EXPECT_TRUE(waitUntil([&] { return windowsOf(id).size() == 1; })) << "one message";
+        click(dialog, IDCANCEL);
+    };
+    EXPECT_EQ(runDialog({}, drive), 0);
+    EXPECT_EQ(readFile(targa), sample.preview);
+    EXPECT_EQ(readFile(chosen), sample.withoutPreview());
+    EXPECT_FALSE(fileExists(picture));
 }
 
-// The text as the string table has it for the user's language, with the system's own
-// default caption in that language.
-TEST_F(EndToEndTest, NoPreviewIsReportedInTheUsersLanguage) {
-    const std::wstring map = dir.file(L"plain.ted");
-    const Bytes content = concat({chunk(1, text("MAP1")), container(10, {chunk(19, text("x"))})});
-    writeFile(map, content);
-    Tool tool({map}, dir.path().wstring());
-    HWND dialog = tool.mainDialog();
-    ASSERT_NE(dialog, nullptr);
-    click(GetDlgItem(dialog, IDC_EXTRACT));
-    HWND chooser = tool.chooser(dialog);
-    ASSERT_NE(chooser, nullptr);
-    chooseName(chooser, dir.file(L"plain.tga"));
-    HWND box = tool.messageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(textOf(GetDlgItem(box, MESSAGE_TEXT)), loadResourceString(IDS_NO_PREVIEW));
-    EXPECT_EQ(textOf(box), germanExpected() ? L"Fehler" : L"Error");
-    click(GetDlgItem(box, IDOK));
-    EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(box); }));
-    EXPECT_EQ(readFile(map), content);
-    EXPECT_FALSE(fileExists(dir.file(L"plain.tga")));
-}
-
-// The first argument names nothing and is dropped without a message; the second names a
-// map and is never looked at. Exit, Escape, Enter and the close box each end with 0.
+// Only an existing first argument counts, a folder too, which enables the button; the
+// second is never looked at. Exit, Escape, Enter and the close box each end with 0.
 TEST_F(EndToEndTest, OnlyAnExistingFirstArgumentCountsAndEveryWayOutEndsWithZero) {
     writeFile(dir.file(L"alpha.ted"), sample.bytes());
-    const std::vector<std::pair<const char*, std::function<void(HWND)>>> ways = {
-        {"Exit", [](HWND d) { click(GetDlgItem(d, IDCANCEL)); }},
-        {"Escape", [](HWND d) { press(GetDlgItem(d, IDC_MAP_PATH), VK_ESCAPE); }},
-        {"Enter", [](HWND d) { press(GetDlgItem(d, IDC_MAP_PATH), VK_RETURN); }},
-        {"close box", [](HWND d) { PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    const std::wstring folder = dir.file(L""); // ending in a backslash
+    // The arguments, the field's text, and the way out: a message to the dialog or a control.
+    const std::tuple<std::vector<std::wstring>, std::wstring, int, UINT, WPARAM> starts[] = {
+        {{L"missing.ted", L"alpha.ted"}, L"", IDCANCEL, BM_CLICK, 0},
+        {{folder}, folder, IDC_MAP_PATH, WM_KEYDOWN, VK_ESCAPE},
+        {{}, L"", IDC_MAP_PATH, WM_KEYDOWN, VK_RETURN},
+        {{L"alpha.ted"}, L"alpha.ted", 0, WM_SYSCOMMAND, SC_CLOSE},
     };
-    for (const auto& [name, end] : ways) {
-        SCOPED_TRACE(name);
-        Tool tool({dir.file(L"missing.ted"), dir.file(L"alpha.ted")}, dir.path().wstring());
-        HWND dialog = tool.mainDialog();
-        ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(field(dialog), L"");
-        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_EXTRACT)));
-        EXPECT_EQ(tool.windows().size(), 1u) << "no message";
-        end(dialog);
-        EXPECT_EQ(tool.exitCode(), 0);
+    for (const auto& start : starts) {
+        const auto drive = [&](DWORD id, HWND dialog) {
+            const auto& [arguments, field, control, message, key] = start;
+            expectField(dialog, field, !field.empty());
+            EXPECT_EQ(windowsOf(id).size(), 1u) << "no message";
+            PostMessageW(control ? GetDlgItem(dialog, control) : dialog, message, key, 1);
+        };
+        EXPECT_EQ(runDialog(std::get<0>(start), drive), 0) << "start " << &start - starts;
+    }
+}
+
+// Both programs run from the unpacked folder; both guides quote each failure as tedchunk.exe
+// prints it, and the no-preview text in the user's language in that language's guide.
+TEST(DownloadTest, ProgramsRunAndGuidesQuoteTheMessagesInTheUsersLanguage) {
+    const std::wstring tedchunk = setting(L"DOWNLOAD_FOLDER") + L"tedchunk.exe";
+    EXPECT_EQ(runDialog({}, [](DWORD, HWND dialog) { click(dialog, IDCANCEL); }), 0);
+
+    const TempDir dir;
+    const std::wstring alpha = dir.file(L"alpha.ted"), beta = dir.file(L"beta.ted");
+    for (const std::wstring& map : {alpha, beta, dir.file(L"beta.map")})
+        writeFile(map, sampleMap().bytes());
+    writeFile(dir.file(L"alpha.tga"), text("older preview"));
+    writeFile(dir.file(L"broken.ted"), concat({chunk(19, text("TGA")), text("stray")}));
+    CreateDirectoryW(dir.file(L"folder.ted").c_str(), nullptr);
+    // Every failure of a map, in one run and with -o.
+    std::vector<std::wstring> failing = {L"extract"};
+    for (const auto* name : {L"missing.ted", L"folder.ted", L"broken.ted", L"alpha.ted",
+                             L"beta.ted", L"beta.map", L"beta.ted"})
+        failing.push_back(dir.file(name));
+    const std::wstring printed = runProgram(tedchunk, failing).err +
+                                 runProgram(tedchunk, {L"extract", L"-o", alpha, alpha}).err;
+    for (const bool german : {false, true}) {
+        const Bytes content =
+            readFile(setting(L"DOWNLOAD_FOLDER") + (german ? L"LIESMICH.txt" : L"README.txt"));
+        const std::wstring guide = fromUtf8(std::string(content.begin(), content.end()));
+        const bool users = german == (setting(L"EXPECTED_LANGUAGE") == L"de");
+        std::wistringstream lines(printed + (users ? loadResourceString(IDS_NO_PREVIEW) : L""));
+        for (std::wstring line; std::getline(lines, line);) {
+            // A line that starts with a map's name quotes what follows the name, if anything.
+            const std::size_t colon = line.find(L": ");
+            if (line.rfind(dir.path().wstring(), 0) == 0)
+                line.erase(0, colon == std::wstring::npos ? line.size() : colon + 2);
+            EXPECT_NE(guide.find(line), std::wstring::npos)
+                << toUtf8(line) << (german ? " in LIESMICH.txt" : " in README.txt");
+        }
     }
 }
 
