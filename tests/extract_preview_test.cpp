@@ -38,6 +38,7 @@ TEST(ExtractPreviewTest, ShowsEveryOutcomeButSuccess) {
     EXPECT_EQ(readFile(map), sample.bytes());
     extractPreview(targa, map);
     EXPECT_EQ(readFile(targa), sample.preview);
+    EXPECT_EQ(shown.size(), spellings.size()) << "success shows nothing";
     extractPreview(targa, map);
     extractPreview(targa, dir.file(L"missing.ted"));
     presentMessage = showing;
