@@ -56,11 +56,10 @@ TEST(ChunkStreamTest, RefusesWhatItCannotAccountFor) {
     EXPECT_THROW(loadChunkFile(dir.file(L"huge.ted")), ReadException);
 }
 
-// Loaded and written back, a stream is the same bytes, but for each empty container,
-// which comes back as an empty data chunk. The deepest nesting the table holds loads too.
-// Through a window of exactly the stream's size the file sees one write: every header
-// patch is made in the window, at its start and end too. With a smaller window, a patch
-// that ends where the window starts goes straight to the file.
+// Loaded and written back, a stream is the same bytes, but for each empty container, which
+// comes back as an empty data chunk; the deepest nesting the table holds loads too. Through
+// a window of the stream's size the file sees one write: each header patch is made in it,
+// at its start and end too; with a smaller one, a patch ending where it starts goes to the file.
 TEST(ChunkStreamTest, RewriteGivesBackEveryByteThroughTheWindow) {
     const Bytes kept = concat({chunk(0xDEADBEEF, text("header")),
                                container(2, {chunk(3, text("xyz")), container(4, {chunk(5, {})}),

@@ -11,14 +11,16 @@
 
 namespace {
 
-std::vector<ShownMessage> shown;
+std::vector<std::pair<std::wstring, unsigned>> shown;
 
 // Success shows nothing. A map without a preview shows the string table's text with the
 // error icon, a failure its message with MB_OK. A Targa path that names the map, however
 // spelt, is refused before anything is written.
 TEST(ExtractPreviewTest, ShowsEveryOutcomeButSuccess) {
     const auto showing = presentMessage;
-    presentMessage = [](const ShownMessage& m) { shown.push_back(m); };
+    presentMessage = [](const ShownMessage& m) {
+        shown.push_back({m.wide ? m.text : L"(narrow)", m.style});
+    };
     const TempDir dir;
     const std::wstring map = dir.file(L"alpha.ted"), targa = dir.file(L"alpha.tga");
     const SampleMap sample = sampleMap();
@@ -36,17 +38,15 @@ TEST(ExtractPreviewTest, ShowsEveryOutcomeButSuccess) {
     EXPECT_EQ(readFile(map), sample.bytes());
     extractPreview(targa, map);
     EXPECT_EQ(readFile(targa), sample.preview);
+    EXPECT_EQ(shown.size(), spellings.size()) << "success shows nothing";
     extractPreview(targa, map);
     extractPreview(targa, dir.file(L"missing.ted"));
     presentMessage = showing;
-    std::vector<std::pair<std::wstring, unsigned>> expected(
+    auto expected = decltype(shown)(
         spellings.size(), {L"The preview file must not be the map file itself.", MESSAGE_OK});
     expected.push_back({loadResourceString(IDS_NO_PREVIEW), MESSAGE_ICON_ERROR});
     expected.push_back({L"Unable to find file:\n" + dir.file(L"missing.ted"), MESSAGE_OK});
-    std::vector<std::pair<std::wstring, unsigned>> seen;
-    for (const ShownMessage& m : shown)
-        seen.push_back({m.wide ? m.text : L"(narrow)", m.style});
-    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(shown, expected);
     EXPECT_EQ(readFile(map), sample.withoutPreview());
 }
 

@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
-// Runs a program to its end with the given arguments, as a user at a terminal would,
-// and collects what it printed (decoded from UTF-8) and its exit code: on Linux, 128 +
-// the signal's number when a signal ended it. `meanwhile`, if given, runs once the
-// program has started, with its process id; on Windows the program then has a console
-// of its own, so that it can be interrupted.
+// Runs a program to its end as a user at a terminal would: what it printed (decoded from
+// UTF-8) and its exit code (on Linux 128 + the signal's number when one ended it).
+// `meanwhile` runs once it has started, with its process id; on Windows the program then
+// has a console of its own, so that it can be interrupted.
 struct ProgramRun {
     int exitCode = -1;
     std::wstring out;

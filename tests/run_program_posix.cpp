@@ -3,16 +3,13 @@
 #include "utf8.h"
 
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
-#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
 
 ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
                       const std::function<void(long processId)>& meanwhile) {
     TempDir capture;
-    const std::wstring outPath = capture.file(L"out"), errPath = capture.file(L"err");
     std::vector<std::string> argv{toUtf8(program)};
     for (const auto& argument : arguments)
         argv.push_back(toUtf8(argument));
@@ -20,15 +17,10 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
     for (auto& argument : argv)
         pointers.push_back(argument.data());
     pointers.push_back(nullptr);
-
-    const pid_t child = fork();
-    if (child < 0)
-        throw std::runtime_error("fork failed");
+    const pid_t child = fork(); // when it fails, there is no output to read
     if (child == 0) {
-        const int out = open(toUtf8(outPath).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(toUtf8(errPath).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(out, 1);
-        dup2(err, 2);
+        dup2(open(toUtf8(capture.file(L"out")).c_str(), O_WRONLY | O_CREAT, 0600), 1);
+        dup2(open(toUtf8(capture.file(L"err")).c_str(), O_WRONLY | O_CREAT, 0600), 2);
         execv(pointers[0], pointers.data());
         _exit(127);
     }
@@ -36,12 +28,12 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
         meanwhile(child);
     int status = 0;
     waitpid(child, &status, 0);
-    ProgramRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    const Bytes out = readFile(outPath), err = readFile(errPath);
-    run.out = fromUtf8(std::string(out.begin(), out.end()));
-    run.err = fromUtf8(std::string(err.begin(), err.end()));
-    return run;
+    const auto printed = [&](const wchar_t* name) {
+        const Bytes bytes = readFile(capture.file(name));
+        return fromUtf8(std::string(bytes.begin(), bytes.end()));
+    };
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), printed(L"out"),
+            printed(L"err")};
 }
 
 void interrupt(long processId) {

@@ -68,10 +68,6 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(root, ignored);
 }
 
-std::wstring TempDir::file(const std::wstring& name) const {
-    return root.wstring() + SEPARATOR + name;
-}
-
 std::set<std::filesystem::path> TempDir::names() const {
     std::set<std::filesystem::path> found;
     for (const auto& entry : std::filesystem::directory_iterator(root))
@@ -134,20 +130,15 @@ bool waitUntil(const std::function<bool()>& condition, double seconds) {
 
 std::wstring pathOfLength(const TempDir& dir, std::size_t length, const std::wstring& extension,
                           std::size_t nameLength) {
-    const std::wstring start = dir.file(L"");
-    const std::wstring folderStem = L"Ordner \u00c4.";
-    const std::wstring nameStem = L"Karte \u00c4 \u65e5\u672c ";
-    const std::wstring nameEnd = L".v1" + extension;
-    const std::size_t rest = length - start.size() - 1; // folder, separator, name
+    const std::size_t rest = length - dir.file(L"").size() - 1; // folder, separator, name
     if (nameLength == 0)
         nameLength = rest / 2;
-    const std::size_t folderLength = rest - nameLength;
     const std::wstring folder =
-        start + folderStem + std::wstring(folderLength - folderStem.size(), L'd');
+        dir.file(L"Ordner \u00c4.") + std::wstring(rest - nameLength - 8, L'd');
     std::filesystem::create_directories(nativePath(folder));
-    const std::wstring name =
-        nameStem + std::wstring(nameLength - nameStem.size() - nameEnd.size(), L'x') + nameEnd;
-    return folder + SEPARATOR + name;
+    const std::wstring stem = L"Karte \u00c4 \u65e5\u672c ", end = L".v1" + extension;
+    return folder + SEPARATOR + stem + std::wstring(nameLength - stem.size() - end.size(), L'x') +
+           end;
 }
 
 SampleMap sampleMap() {

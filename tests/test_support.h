@@ -12,6 +12,7 @@
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
+constexpr wchar_t SEPARATOR[] = {std::filesystem::path::preferred_separator, 0};
 
 // Byte-stream builders, so that a test shows the bytes it means.
 Bytes le32(std::uint32_t value);
@@ -26,8 +27,8 @@ Bytes tga(std::uint8_t idLength, std::uint8_t mapType, std::uint8_t imageType,
           std::uint16_t mapLength, std::uint8_t mapBits, std::uint16_t width, std::uint16_t height,
           std::uint8_t bits, const Bytes& rest = {});
 
-// A fresh folder, removed with everything in it when the object goes. Its name holds the
-// process id, so that a script can clear up after a process that ended abruptly.
+// A fresh folder, removed with all in it when the object goes; its name holds the process
+// id, so that a script can clear up after a process that ended abruptly.
 class TempDir {
 public:
     explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path());
@@ -36,35 +37,26 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return root; }
-    // The full path of `name` inside the folder, as the code under test takes it.
-    std::wstring file(const std::wstring& name) const;
+    std::wstring file(const std::wstring& name) const { return root.wstring() + SEPARATOR + name; }
     std::set<std::filesystem::path> names() const;
 
 private:
     std::filesystem::path root;
 };
 
-// Paths as the code under test takes them: wide strings, on Linux the bytes they hold
-// (see utf8.h). On Windows a path of MAX_PATH characters or more gets the extended-length
-// prefix, so that the helpers reach it too.
+// Paths as the code under test takes them: wide strings, on Linux the bytes they hold (see
+// utf8.h). On Windows a long path gets the extended-length prefix, for the helpers.
 std::filesystem::path nativePath(const std::wstring& path);
 void writeFile(const std::wstring& path, const Bytes& content);
 Bytes readFile(const std::wstring& path);
 bool fileExists(const std::wstring& path);
 void setReadOnly(const std::wstring& path, bool readOnly);
 
-#ifdef _WIN32
-constexpr const wchar_t* SEPARATOR = L"\\";
-#else
-constexpr const wchar_t* SEPARATOR = L"/";
-#endif
-
 // Polls `condition` until it holds or `seconds` have passed.
 bool waitUntil(const std::function<bool()>& condition, double seconds = 20);
 
-// A path of exactly `length` characters inside `dir` that ends in `extension`: a folder
-// (created) and a file name of `nameLength` characters, or of about half the rest when
-// it is 0. Both have spaces, several dots and letters outside ASCII.
+// A path of exactly `length` characters in `dir` ending in `extension`: a folder (created)
+// and a name of `nameLength` characters (0: half the rest), with spaces, dots and non-ASCII.
 std::wstring pathOfLength(const TempDir& dir, std::size_t length, const std::wstring& extension,
                           std::size_t nameLength = 0);
 
@@ -79,7 +71,8 @@ struct SampleMap {
 };
 SampleMap sampleMap();
 
-// A file in memory, growing with what is written past its end; it counts the writes.
+// A file in memory, growing with what is written past its end; it counts the writes, and
+// takes only `room` bytes in all, like a disk that fills up.
 class MemoryFile : public File {
 public:
     explicit MemoryFile(Bytes content = {}) : bytes(std::move(content)) {}
@@ -94,6 +87,8 @@ public:
     }
     std::uint32_t write(const void* buffer, std::uint32_t count) override {
         ++writes;
+        count = std::min(count, room);
+        room -= count;
         bytes.resize(std::max<std::size_t>(bytes.size(), position + count));
         std::copy_n(static_cast<const std::uint8_t*>(buffer), count, bytes.begin() + position);
         position += count;
@@ -102,28 +97,8 @@ public:
 
     Bytes bytes;
     unsigned writes = 0;
+    std::uint32_t room = 0xFFFFFFFFu;
 
 private:
     std::uint32_t position = 0;
-};
-
-// Forwards to a real file but takes only `budget` bytes in all, like a disk that fills up.
-class FillingFile : public File {
-public:
-    FillingFile(File& f, std::uint32_t budget) : file(f), left(budget) {}
-    std::uint32_t size() override { return file.size(); }
-    void seek(std::uint32_t pos) override { file.seek(pos); }
-    std::uint32_t tell() override { return file.tell(); }
-    std::uint32_t read(void* buffer, std::uint32_t count) override {
-        return file.read(buffer, count);
-    }
-    std::uint32_t write(const void* buffer, std::uint32_t count) override {
-        const std::uint32_t n = file.write(buffer, count < left ? count : left);
-        left -= n;
-        return n;
-    }
-
-private:
-    File& file;
-    std::uint32_t left;
 };
