@@ -4,10 +4,7 @@
 
 #include <windows.h>
 
-#include <stdexcept>
-
-// Quoted whole: a quote and the backslashes before it, and the backslashes before the
-// closing quote, are escaped, so that both of Windows' parsers give the argument back.
+// Quoted whole; a quote and the backslashes before it or before the closing one escaped.
 std::wstring quoted(const std::wstring& argument) {
     std::wstring out = L"\"";
     std::size_t backslashes = 0; // just written
@@ -32,12 +29,12 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
         return FileHandle(CreateFileW(capture.file(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                       &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     };
-    const FileHandle out = file(L"out"), err = file(L"err");
+    const FileHandle outFile = file(L"out"), errFile = file(L"err");
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out.get();
-    startup.hStdError = err.get();
+    startup.hStdOutput = outFile.get();
+    startup.hStdError = errFile.get();
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                         meanwhile ? CREATE_NEW_CONSOLE : 0, nullptr, nullptr, &startup, &process))
@@ -48,15 +45,12 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
-    const auto read = [&](const wchar_t* name) {
-        const Bytes bytes = readFile(capture.file(name));
-        return fromUtf8(std::string(bytes.begin(), bytes.end()));
-    };
-    return ProgramRun{static_cast<int>(code), read(L"out"), read(L"err")};
+    const Bytes out = readFile(capture.file(L"out")), err = readFile(capture.file(L"err"));
+    return ProgramRun{static_cast<int>(code), fromUtf8(std::string(out.begin(), out.end())),
+                      fromUtf8(std::string(err.begin(), err.end()))};
 }
 
-// Ctrl+C goes to every program of a console: join the program's, ignoring the event
-// here, and leave it again.
+// Ctrl+C goes to every program of a console: join the program's, ignoring it here, and leave.
 void interrupt(long processId) {
     FreeConsole();
     if (!AttachConsole(static_cast<DWORD>(processId)))

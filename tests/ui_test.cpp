@@ -1,5 +1,4 @@
-// What Wine cannot show from outside (the rest is end_to_end_test.cpp's): the procedure on
-// a real dialog from resource 101, with the choosers stood in for and the messages recorded.
+// What Wine cannot show from outside: a real dialog, its choosers and messages stood in for.
 #include "file_choosers.h"
 #include "main_dialog.h"
 #include "message_box.h"
@@ -9,17 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cderr.h>
-#include <new>
 #include <shlobj.h>
-#include <tuple>
 
 namespace {
 
 const std::wstring REFUSED = L"(refused)"; // a chooser answer: the platform refused the name
 
-// The stand-in chooser records the initial name, moves the current folder as the
-// platform's may, and gives the next of `answers`: a name, REFUSED, or "" for a cancel.
-// With `failing` set it fails as a handler's string work may.
+// The stand-in records the initial name, moves the current folder as the platform's may and
+// gives the next answer: a name, REFUSED, "" (cancel); or fails as a handler's string work may.
 std::vector<std::wstring> offered, answers;
 std::vector<ShownMessage> shown;
 bool failing = false;
@@ -53,8 +49,7 @@ protected:
     HWND dialog = nullptr;
 };
 
-// The first name dropped fills the field, but not one of 260 characters or more (it would
-// come cut short, naming another path). Every drop is released.
+// Not a name of 260 characters or more: it would come cut short, naming another path.
 TEST_F(MainDialogTest, DropFillsTheFieldWithTheFirstNameThatFits) {
     const TempDir dir;
     const std::wstring map = dir.file(L"alpha.ted"), folder = dir.path().wstring();
@@ -66,12 +61,10 @@ TEST_F(MainDialogTest, DropFillsTheFieldWithTheFirstNameThatFits) {
         {tooLong, longest, false},         {L"", longest, false},
     };
     for (const auto& [names, field, enabled] : drops) {
-        // A drop handle as the shell makes one: a header, then the names, then one more null.
-        HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
-                                   sizeof(DROPFILES) + (names.size() + 2) * sizeof(wchar_t));
+        // As the shell makes one: a header, the names, one more null.
+        HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + (names.size() + 2) * sizeof(wchar_t));
         auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
-        header->pFiles = sizeof(DROPFILES);
-        header->fWide = TRUE;
+        *header = DROPFILES{sizeof(DROPFILES), {}, FALSE, TRUE};
         std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(header + 1));
         GlobalUnlock(drop);
         SendMessageW(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
@@ -82,8 +75,7 @@ TEST_F(MainDialogTest, DropFillsTheFieldWithTheFirstNameThatFits) {
     EXPECT_TRUE(shown.empty());
 }
 
-// A failure in a handler is shown as the program's entry shows one (a standard exception's
-// narrow text, MB_OK) and ends the dialog, after which the program ends with 0.
+// Shown as the program's entry shows one: a standard exception's narrow text, MB_OK.
 TEST_F(MainDialogTest, FailureInAHandlerIsReportedAndEndsTheDialog) {
     failing = true;
     SendMessageW(dialog, WM_COMMAND, IDC_BROWSE, 0);
@@ -93,9 +85,8 @@ TEST_F(MainDialogTest, FailureInAHandlerIsReportedAndEndsTheDialog) {
     EXPECT_FALSE(IsWindowVisible(dialog));
 }
 
-// A name too long for the buffer is not offered (cut, it would name another file); one
-// the platform refuses ("maps\") is retried once as an empty name box. The current
-// folder, which the platform's chooser may move, is put back.
+// A name too long for the buffer is not offered (cut, it would name another file); one the
+// platform refuses ("maps\") is retried once as an empty name box. The folder is put back.
 TEST_F(MainDialogTest, TargaChooserOffersOnlyNamesThatFit) {
     const std::wstring longest(259, L'n'), chosen = L"C:\\out\\chosen.tga";
     const std::filesystem::path before = std::filesystem::current_path();
