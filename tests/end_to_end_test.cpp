@@ -34,12 +34,11 @@ void click(HWND window, int button) {
 HWND waitFor(DWORD id, int control, double seconds = 20) {
     HWND w = nullptr;
     const auto found = [&] {
-        for (w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-            DWORD process = 0;
-            GetWindowThreadProcessId(w, &process);
-            if (process == id && IsWindowVisible(w) && GetDlgItem(w, control))
+        DWORD process = 0;
+        for (w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
+            if (GetWindowThreadProcessId(w, &process) && process == id && IsWindowVisible(w) &&
+                GetDlgItem(w, control))
                 return true;
-        }
         return false;
     };
     EXPECT_TRUE(waitUntil(found, seconds) || !seconds) << "no window with " << control;
@@ -50,8 +49,7 @@ HWND waitFor(DWORD id, int control, double seconds = 20) {
 int runDialog(const std::vector<std::wstring>& arguments,
               const std::function<void(DWORD, HWND)>& drive) {
     const auto driven = [&](long id) {
-        if (HWND dialog = waitFor(id, IDC_MAP_PATH))
-            drive(id, dialog);
+        drive(id, waitFor(id, IDC_MAP_PATH));
         const FileHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id));
         if (WaitForSingleObject(process.get(), 20000) == WAIT_TIMEOUT)
             TerminateProcess(process.get(), 1);
@@ -79,8 +77,7 @@ protected:
 };
 class DownloadTest : public EndToEndTest {};
 
-// Paths chosen and typed (relative, with a space), cancels, a Targa name without ".tga"
-// asked about before any write; then no preview left, in a box with the default caption.
+// Paths chosen and typed (relative, with a space), cancels, the question before any write.
 TEST_F(EndToEndTest, ExtractsThenFindsNoPreviewInTheUsersLanguage) {
     CreateDirectoryW(dir.file(L"my maps").c_str(), nullptr);
     const std::wstring map = L"my maps\\alpha.v2.ted", chosen = dir.file(map);
@@ -149,7 +146,6 @@ TEST_F(EndToEndTest, OnlyAnExistingFirstArgumentCountsAndEveryWayOutEndsWithZero
     }
 }
 
-// Each guide quotes tedchunk.exe's failures, and the no-preview text in its own language.
 TEST_F(DownloadTest, ProgramsRunAndGuidesQuoteTheMessagesInTheUsersLanguage) {
     const std::wstring download = _wgetenv(L"DOWNLOAD_FOLDER"), exe = download + L"tedchunk.exe";
     EXPECT_EQ(runDialog({}, [](DWORD, HWND dialog) { click(dialog, IDCANCEL); }), 0);
@@ -158,7 +154,6 @@ TEST_F(DownloadTest, ProgramsRunAndGuidesQuoteTheMessagesInTheUsersLanguage) {
     writeFile(dir.file(L"alpha.tga"), text("older preview"));
     writeFile(dir.file(L"broken.ted"), concat({chunk(19, text("TGA")), text("stray")}));
     CreateDirectoryW(dir.file(L"folder.ted").c_str(), nullptr);
-    // Every failure of a map, in one run and with -o.
     std::wstring printed = runProgram(exe, {L"extract", L"-o", L"alpha.ted", L"alpha.ted"}).err;
     printed += runProgram(exe, {L"extract", L"missing.ted", L"folder.ted", L"broken.ted",
                                 L"alpha.ted", L"beta.ted", L"beta.map", L"beta.ted"})

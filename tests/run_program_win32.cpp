@@ -9,10 +9,8 @@ std::wstring quoted(const std::wstring& argument) {
     std::wstring out = L"\"";
     std::size_t backslashes = 0; // just written
     for (const wchar_t c : argument) {
-        if (c == L'"')
-            out.append(backslashes + 1, L'\\');
+        out.append(c == L'"' ? backslashes + 1 : 0, L'\\') += c;
         backslashes = c == L'\\' ? backslashes + 1 : 0;
-        out += c;
     }
     return out.append(backslashes, L'\\') + L"\"";
 }
@@ -31,10 +29,8 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
     };
     const FileHandle outFile = file(L"out"), errFile = file(L"err");
     STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = outFile.get();
-    startup.hStdError = errFile.get();
+    startup.cb = sizeof startup, startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = outFile.get(), startup.hStdError = errFile.get();
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                         meanwhile ? CREATE_NEW_CONSOLE : 0, nullptr, nullptr, &startup, &process))

@@ -58,7 +58,6 @@ TEST_F(MainDialogTest, DropFillsTheFieldWithTheFirstNameThatFits) {
         {tooLong, longest, false},         {L"", longest, false},
     };
     for (const auto& [names, field, enabled] : drops) {
-        // As the shell makes one: a header, the names, one more null.
         HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + (names.size() + 2) * sizeof(wchar_t));
         auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
         *header = DROPFILES{sizeof(DROPFILES), {}, FALSE, TRUE};
