@@ -134,7 +134,7 @@ std::wstring pathOfLength(const TempDir& dir, std::size_t length, const std::wst
     if (nameLength == 0)
         nameLength = rest / 2;
     const std::wstring folder =
-        dir.file(L"Ordner \u00c4.") + std::wstring(rest - nameLength - 8, L'd');
+        dir.file(L"Ordner \u00c4.") + std::wstring(rest - nameLength - 9, L'd'); // 9: its stem
     std::filesystem::create_directories(nativePath(folder));
     const std::wstring stem = L"Karte \u00c4 \u65e5\u672c ", end = L".v1" + extension;
     return folder + SEPARATOR + stem + std::wstring(nameLength - stem.size() - end.size(), L'x') +

@@ -21,8 +21,7 @@ Bytes concat(std::initializer_list<Bytes> parts);
 Bytes rawHeader(std::uint32_t type, std::uint32_t sizeField);
 Bytes chunk(std::uint32_t type, const Bytes& body);
 Bytes container(std::uint32_t type, std::initializer_list<Bytes> children);
-// A Targa picture: the header (identification field length, colour-map type, image type,
-// colour-map length and entry bits, width, height, bits per pixel), then `rest`.
+// A Targa picture: the header's fields as named, then `rest`.
 Bytes tga(std::uint8_t idLength, std::uint8_t mapType, std::uint8_t imageType,
           std::uint16_t mapLength, std::uint8_t mapBits, std::uint16_t width, std::uint16_t height,
           std::uint8_t bits, const Bytes& rest = {});
