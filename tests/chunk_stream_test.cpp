@@ -56,10 +56,8 @@ TEST(ChunkStreamTest, RefusesWhatItCannotAccountFor) {
     EXPECT_THROW(loadChunkFile(dir.file(L"huge.ted")), ReadException);
 }
 
-// Loaded and written back, a stream is the same bytes, but for each empty container, which
-// comes back as an empty data chunk; the deepest nesting the table holds loads too. Through
-// a window of the stream's size the file sees one write: each header patch is made in it,
-// at its start and end too; with a smaller one, a patch ending where it starts goes to the file.
+// Loaded and written back: the same bytes (an empty container as empty data), 255 levels
+// deep; one write through a window as large, a patch at its edge through a smaller one.
 TEST(ChunkStreamTest, RewriteGivesBackEveryByteThroughTheWindow) {
     const Bytes kept = concat({chunk(0xDEADBEEF, text("header")),
                                container(2, {chunk(3, text("xyz")), container(4, {chunk(5, {})}),
@@ -86,8 +84,7 @@ TEST(ChunkStreamTest, RewriteGivesBackEveryByteThroughTheWindow) {
     EXPECT_EQ(patched.writes, 3u) << "the first window, the container's header, the last";
 }
 
-// Millions of empty chunks: loading stops with the standard allocation failure as soon
-// as the tree would take more memory than it may.
+// Millions of empty chunks: loading stops with std::bad_alloc at the memory budget.
 TEST(ChunkStreamTest, LoadingStopsAtTheMemoryBudget) {
     MemoryFile file(Bytes(64u << 20)); // 8 million empty chunks
     EXPECT_THROW(loadChunkTree(file, 16u << 20), std::bad_alloc);

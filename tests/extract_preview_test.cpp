@@ -1,5 +1,4 @@
-// The dialog's command and the name it offers: every outcome but success in a message box
-// as the user sees it, and the map's bare name for the Targa file.
+// The dialog's command, its message boxes, and the name it offers for the Targa file.
 #include "message_box.h"
 #include "preview.h"
 #include "preview_name.h"
@@ -13,9 +12,8 @@ namespace {
 
 std::vector<std::pair<std::wstring, unsigned>> shown;
 
-// Success shows nothing. A map without a preview shows the string table's text with the
-// error icon, a failure its message with MB_OK. A Targa path that names the map, however
-// spelt, is refused before anything is written.
+// No preview: string 105, error icon; a failure: its message, MB_OK; success: nothing. The
+// map under another spelling as Targa path is refused before anything is written.
 TEST(ExtractPreviewTest, ShowsEveryOutcomeButSuccess) {
     const auto showing = presentMessage;
     presentMessage = [](const ShownMessage& m) {

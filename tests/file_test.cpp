@@ -1,5 +1,4 @@
-// Names as bytes, and the safe write that replaces a file in one step. (Messages of failed
-// opens are the command line's tests, on every path shape.)
+// Names as bytes, and the safe write that replaces a file in one step.
 #include "chunk_tree.h"
 #include "file.h"
 #include "interruption.h"
@@ -20,8 +19,7 @@
 
 namespace {
 
-// Any bytes come back unchanged, and only well-formed UTF-8 decodes (no overlong "/"). (A
-// name that is not UTF-8, or holds an overlong "/", is the command line's test.)
+// Any bytes come back unchanged, and only well-formed UTF-8 decodes (no overlong "/").
 TEST(Utf8Test, AnyBytesRoundTripAndOnlyWellFormedOnesDecode) {
     const std::pair<std::string, std::wstring> cases[] = {
         {"Karte \xC3\x84 \xE6\x97\xA5 \xF0\x9F\x97\xBA", L"Karte \u00c4 \u65e5 \U0001F5FA"},
@@ -50,9 +48,7 @@ TEST(Utf8Test, AnyBytesRoundTripAndOnlyWellFormedOnesDecode) {
     }
 }
 
-// A disk full after any number of bytes leaves the old map (or no new file) and nothing
-// else. A small window makes the buffer move, patch headers in and before it, and pass
-// large bodies through. (A real file that fills up: the command line's file-size limit.)
+// A disk full after any byte leaves what was there; a small window crosses every buffer edge.
 TEST(SafeWriteTest, FailureAtAnyWriteLeavesWhatWasThere) {
     const TempDir dir;
     const std::wstring map = dir.file(L"Karte \u00c4 \u65e5\u672c.ted");
@@ -88,8 +84,7 @@ TEST(SafeWriteTest, FailureAtAnyWriteLeavesWhatWasThere) {
     EXPECT_FALSE(fileExists(dir.file(L"gone.ted")));
 }
 
-// A file with a second link is rewritten in place after a copy; when that fails, the copy
-// stays, with the file's mode, and the message names it.
+// A failed rewrite in place (a second link) keeps the copy, with the file's mode, and names it.
 TEST(SafeWriteTest, FailedRewriteInPlaceKeepsACopy) {
     const TempDir dir;
     const std::wstring map = dir.file(L"map.ted");
@@ -120,8 +115,7 @@ TEST(PendingFileTest, NoFreeSlotIsAnError) {
 }
 
 #ifndef _WIN32
-// Another user who swaps the temporary file for a link to a file of theirs gets nothing
-// written there, nor its owner or mode changed, and the map is not replaced by the link.
+// A temporary file swapped for a link: the file linked to and the map stay as they were.
 TEST(SafeWriteTest, SwappedTemporaryFileChangesNoOtherFile) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root, to own files as another user";

@@ -9,11 +9,7 @@
 #include <thread>
 
 #ifdef _WIN32
-#include <process.h>
 #include <windows.h>
-#define getpid _getpid
-#else
-#include <unistd.h>
 #endif
 
 Bytes le32(std::uint32_t value) {
@@ -55,11 +51,11 @@ Bytes tga(std::uint8_t idLength, std::uint8_t mapType, std::uint8_t imageType,
                    rest});
 }
 
-TempDir::TempDir(const std::filesystem::path& base) {
+TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    root = base / ("mpe-test-" + std::to_string(getpid()) + "-" + std::to_string(stamp) + "-" +
-                   std::to_string(counter++));
+    root = std::filesystem::temp_directory_path() /
+           ("mpe-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
     std::filesystem::create_directories(root);
 }
 

@@ -26,11 +26,10 @@ Bytes tga(std::uint8_t idLength, std::uint8_t mapType, std::uint8_t imageType,
           std::uint16_t mapLength, std::uint8_t mapBits, std::uint16_t width, std::uint16_t height,
           std::uint8_t bits, const Bytes& rest = {});
 
-// A fresh folder, removed with all in it when the object goes; its name holds the process
-// id, so that a script can clear up after a process that ended abruptly.
+// A fresh folder, removed with all in it when the object goes.
 class TempDir {
 public:
-    explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path());
+    TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -43,8 +42,7 @@ private:
     std::filesystem::path root;
 };
 
-// Paths as the code under test takes them: wide strings, on Linux the bytes they hold (see
-// utf8.h). On Windows a long path gets the extended-length prefix, for the helpers.
+// Wide paths as the code takes them, for the library (Windows: long ones with \\?\).
 std::filesystem::path nativePath(const std::wstring& path);
 void writeFile(const std::wstring& path, const Bytes& content);
 Bytes readFile(const std::wstring& path);
@@ -54,13 +52,11 @@ void setReadOnly(const std::wstring& path, bool readOnly);
 // Polls `condition` until it holds or `seconds` have passed.
 bool waitUntil(const std::function<bool()>& condition, double seconds = 20);
 
-// A path of exactly `length` characters in `dir` ending in `extension`: a folder (created)
-// and a name of `nameLength` characters (0: half the rest), with spaces, dots and non-ASCII.
+// A path of `length` characters: a new folder and a name of `nameLength` (0: half the rest).
 std::wstring pathOfLength(const TempDir& dir, std::size_t length, const std::wstring& extension,
                           std::size_t nameLength = 0);
 
-// A map as the game writes one: data, nested containers (one holding a type-19 chunk that
-// is not the preview) and the preview, a complete Targa image, at top-level position 3.
+// A map as the game writes one, its preview (a Targa image) at top-level position 3.
 struct SampleMap {
     Bytes preview;
     Bytes before; // top-level chunks before the preview
@@ -70,8 +66,7 @@ struct SampleMap {
 };
 SampleMap sampleMap();
 
-// A file in memory, growing with what is written past its end; it counts the writes, and
-// takes only `room` bytes in all, like a disk that fills up.
+// A file in memory that counts its writes and takes `room` bytes, like a disk that fills up.
 class MemoryFile : public File {
 public:
     explicit MemoryFile(Bytes content = {}) : bytes(std::move(content)) {}

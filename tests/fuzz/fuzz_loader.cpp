@@ -1,15 +1,13 @@
-// Arbitrary bytes as a map file in memory, held against a second, deliberately plain reading
-// of the format. Either the tree loads, and writing it gives back the input (every empty
-// container as an empty data chunk), or loading fails with ReadException alone. A buffer
-// window so small that reads and writes keep crossing its edges.
+// Arbitrary bytes as a map in memory, through a 64-byte window, against a plain second
+// reading: it loads and is written back as it was (empty containers aside), or ReadException.
 #include "chunk_tree.h"
 #include "fuzz_support.h"
 #include "wexception.h"
 
 namespace {
 
-// Are the chunks from `begin` to `end` at `depth` (the top level is 1; 255 at most) well
-// formed? Each empty container's size field in `normalized` becomes an empty data chunk's.
+// Are the chunks from `begin` to `end` at `depth` (1 to 255) well formed? Empty containers
+// become empty data chunks in `normalized`.
 bool wellFormed(const std::uint8_t* data, std::size_t begin, std::size_t end, int depth,
                 Bytes& normalized) {
     const auto le32 = [&](std::size_t at) {

@@ -1,7 +1,5 @@
-// Arbitrary bytes as a picture. The check reads nothing past them (each input lies in a
-// buffer of exactly its length) and what it says holds: a complete image ends within the
-// bytes, is described alike when cut right after its image data and is refused one byte
-// shorter; a refusal says why.
+// Arbitrary bytes as a picture: nothing read past them; a complete image ends within them,
+// is described alike cut after its image data and refused a byte shorter; a refusal says why.
 #include "fuzz_support.h"
 #include "targa.h"
 
