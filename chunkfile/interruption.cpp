@@ -17,6 +17,8 @@ PendingFile::PendingFile(FileHandle::Type folder, const native::Char* name) : en
         if (slot.compare_exchange_strong(free, &entry))
             return;
     }
+    // Never reached while a run has at most two pending files; an unregistered file would
+    // silently outlive an interruption if that changed.
     throw std::runtime_error("too many files pending at once");
 }
 

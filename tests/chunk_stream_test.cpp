@@ -76,8 +76,7 @@ TEST(ChunkStreamTest, RewriteGivesBackEveryByteThroughTheWindow) {
     const MemoryFile whole = rewrite(expected, static_cast<std::uint32_t>(expected.size()));
     EXPECT_EQ(whole.bytes, expected);
     EXPECT_EQ(whole.writes, 1u);
-    // The window fills up with the container's header; the next holds its child and the
-    // last chunk.
+    // The first window ends with the container's header; the next holds the rest.
     const Bytes split = concat({chunk(1, Bytes(16)), container(2, {chunk(3, {})}), chunk(4, {})});
     const MemoryFile patched = rewrite(split, 32);
     EXPECT_EQ(patched.bytes, split);

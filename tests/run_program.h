@@ -17,8 +17,3 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
 
 // SIGTERM on Linux, Ctrl+C in its console on Windows.
 void interrupt(long processId);
-
-#ifdef _WIN32
-// One argument as a Windows command line holds it, for its parser to give back unchanged.
-std::wstring quoted(const std::wstring& argument);
-#endif

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
-// Quoted whole; a quote and the backslashes before it or before the closing one escaped.
+namespace {
+
+// One argument quoted whole, a quote and the backslashes before it or the closing one escaped.
 std::wstring quoted(const std::wstring& argument) {
     std::wstring out = L"\"";
     std::size_t backslashes = 0; // just written
@@ -14,6 +16,8 @@ std::wstring quoted(const std::wstring& argument) {
     }
     return out.append(backslashes, L'\\') + L"\"";
 }
+
+} // namespace
 
 // What the program prints goes to files, read once it has ended.
 ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,

