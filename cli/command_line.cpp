@@ -10,7 +10,7 @@ std::optional<std::wstring> ParsedArguments::value(const wchar_t* option) const 
 }
 
 ParsedArguments parseArguments(const std::vector<std::wstring>& arguments,
-                               const std::vector<OptionSpec>& specs) {
+                               const std::vector<OptionRule>& rules) {
     ParsedArguments parsed;
     for (auto next = arguments.begin(); next != arguments.end(); ++next) {
         const std::wstring& argument = *next;
@@ -26,16 +26,16 @@ ParsedArguments parseArguments(const std::vector<std::wstring>& arguments,
             parsed.helpAsked = true;
             break;
         }
-        const auto spec = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) {
+        const auto rule = std::find_if(rules.begin(), rules.end(), [&](const OptionRule& s) {
             return argument == s.name || (s.otherName && argument == s.otherName);
         });
-        if (spec == specs.end())
+        if (rule == rules.end())
             throw UsageError{L"unknown option " + argument};
-        if (spec->needs && next + 1 == arguments.end())
-            throw UsageError{std::wstring(spec->name) + L" needs " + spec->needs};
-        const bool first = parsed.options.emplace(spec->name, spec->needs ? *++next : L"").second;
-        if (!first && spec->needs)
-            throw UsageError{std::wstring(spec->name) + L" may be given only once"};
+        if (rule->needs && next + 1 == arguments.end())
+            throw UsageError{std::wstring(rule->name) + L" needs " + rule->needs};
+        const bool first = parsed.options.emplace(rule->name, rule->needs ? *++next : L"").second;
+        if (!first && rule->needs)
+            throw UsageError{std::wstring(rule->name) + L" may be given only once"};
     }
     return parsed;
 }

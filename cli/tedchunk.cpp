@@ -268,7 +268,7 @@ int runCheck(const ParsedArguments& arguments) {
 // what it says when that is wrong), and what it runs.
 struct Subcommand {
     const wchar_t* name;
-    std::vector<OptionSpec> options;
+    std::vector<OptionRule> options;
     std::size_t minOperands;
     std::size_t maxOperands;
     const wchar_t* wrongOperands;
