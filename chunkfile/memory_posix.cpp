@@ -45,11 +45,6 @@ std::uint64_t valueIn(const std::string& path, const std::string& key) {
     return 0;
 }
 
-std::uint64_t machineAvailable() {
-    const std::uint64_t kib = valueIn("/proc/meminfo", "MemAvailable:");
-    return kib ? kib * 1024 : UNLIMITED;
-}
-
 // What a cgroup and each one above it still allow: limit minus usage, the file cache that
 // the kernel can drop on demand not counted as used.
 std::uint64_t roomFrom(const std::string& mount, std::string group, const char* limitName,
@@ -125,12 +120,13 @@ void releasePages(void* memory, std::size_t bytes) {
     ::munmap(memory, bytes);
 }
 
-std::uint64_t availableMemory() {
-    // Past a cgroup's limit the kernel ends the process without a word; the rest of the run
-    // (the program, its buffers, the kernel's own share) needs room beside the tree.
-    const std::uint64_t reserve = 16 << 20;
-    const std::uint64_t limited = std::min(cgroupRoom(), addressSpaceRoom());
-    return std::min(machineAvailable(), limited - std::min(limited, reserve));
+std::uint64_t machineMemoryAvailable() {
+    const std::uint64_t kib = valueIn("/proc/meminfo", "MemAvailable:");
+    return kib ? kib * 1024 : UNLIMITED;
+}
+
+std::uint64_t processMemoryRoom() {
+    return std::min(cgroupRoom(), addressSpaceRoom());
 }
 
 } // namespace native

@@ -61,13 +61,14 @@ void releasePages(void* memory, std::size_t) {
     VirtualFree(memory, 0, MEM_RELEASE);
 }
 
-std::uint64_t availableMemory() {
+std::uint64_t machineMemoryAvailable() {
     MEMORYSTATUSEX status{};
     status.dwLength = sizeof status;
-    const std::uint64_t machine = GlobalMemoryStatusEx(&status) ? status.ullAvailPhys : UNLIMITED;
-    // Past a job's limit an allocation fails anywhere; the rest of the run needs room too.
-    const std::uint64_t limited = jobRoom(), reserve = 16 << 20;
-    return std::min(machine, limited - std::min(limited, reserve));
+    return GlobalMemoryStatusEx(&status) ? status.ullAvailPhys : UNLIMITED;
+}
+
+std::uint64_t processMemoryRoom() {
+    return jobRoom();
 }
 
 } // namespace native

@@ -36,11 +36,15 @@ bool truncate(FileHandle::Type file);
 void* allocatePages(std::size_t bytes);
 void releasePages(void* memory, std::size_t bytes);
 
-// How much more memory the process may take now: the least of what the machine has
-// available (MemAvailable on Linux, the available physical memory on Windows) and what the
-// limits set on the process still allow (its cgroups and RLIMIT_AS on Linux, its job
-// object on Windows), less a reserve for the rest of the run; the largest value when
-// nothing can be told.
+// What the machine has available now (MemAvailable on Linux, the available physical memory
+// on Windows), and what the limits set on the process still allow (its cgroups and
+// RLIMIT_AS on Linux, its job object on Windows); the largest value when nothing can be told.
+std::uint64_t machineMemoryAvailable();
+std::uint64_t processMemoryRoom();
+
+// How much more memory the process may take now: the least of the two, less a reserve
+// that the rest of the run needs beside the tree (past a limit the kernel may end the
+// process without a word, or any allocation fail).
 std::uint64_t availableMemory();
 
 } // namespace native

@@ -57,6 +57,11 @@ int usageError(const std::wstring& problem) {
     return EXIT_USAGE;
 }
 
+// Ends a success line: where the preview stands, for `insert --at` to put it back there.
+std::wstring atPosition(std::size_t position) {
+    return L" (top-level position " + std::to_wstring(position) + L")";
+}
+
 // A failure's text for the terminal: the name it ends with, if any, as names are shown.
 std::wstring shownFailure(const FailureText& failure) {
     const std::wstring text = failure.wide();
@@ -150,7 +155,7 @@ int extract(const ExtractOptions& options) {
         } else {
             printLine(shownName(map) + L": preview saved to " + shownName(targa) +
                       (options.keep ? L", map unchanged" : L", removed from the map") +
-                      L" (top-level position " + std::to_wstring(position) + L")");
+                      atPosition(position));
         }
     }
     if (anyFailed)
@@ -252,7 +257,7 @@ int runInsert(const ParsedArguments& arguments) {
     printLine(shownName(map) +
               (done.replaced ? L": preview replaced by " + shownName(picture)
                              : L": " + shownName(picture) + L" inserted as the preview") +
-              L" (top-level position " + std::to_wstring(done.position) + L")");
+              atPosition(done.position));
     return EXIT_ALL_DONE;
 }
 

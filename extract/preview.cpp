@@ -31,15 +31,6 @@ wruntime_error notCompleteTarga(const std::wstring& path, const std::wstring& re
     return wruntime_error(L"The picture is not a complete Targa image (" + reason + L"):\n", path);
 }
 
-void readWhole(File& file, std::uint8_t* bytes, std::uint32_t size) {
-    for (std::uint32_t done = 0; done < size;) {
-        const std::uint32_t read = file.read(bytes + done, size - done);
-        if (read == 0)
-            throw ReadException();
-        done += read;
-    }
-}
-
 // Saves the body of the first top-level type-19 chunk to `targaPath` (created, or
 // replaced as a whole once the new content is on disk) and removes that chunk from the
 // tree; returns the chunk's 0-based top-level position. Nothing, with nothing written,
@@ -122,7 +113,8 @@ Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapP
             tree.renewBody(*node, bodySize);
         else
             node = &tree.insertData(root, at, PREVIEW_CHUNK_TYPE, bodySize);
-        readWhole(picture, node->data, bodySize);
+        if (picture.read(node->data, bodySize) != bodySize)
+            throw ReadException();
     }
     const TargaCheck check = checkTarga(node->data, node->size);
     if (!check.complete())
