@@ -202,12 +202,9 @@ ChunkTree loadChunkTree(File& file, std::uint64_t memoryBudget, std::uint32_t wi
     return ChunkTreeLoader::loadTree(reader, memoryBudget);
 }
 
-ChunkTree loadChunkFile(const std::wstring& path, std::uint64_t* size) {
-    PhysicalFile file(OPEN_READ, path);
+ChunkTree loadChunkFile(PhysicalFile& file) {
     if (file.fullSize() > 0xFFFFFFFFu)
         throw ReadException();
-    if (size)
-        *size = file.fullSize();
     return loadChunkTree(file, native::availableMemory());
 }
 

@@ -41,12 +41,11 @@ private:
 ChunkTree loadChunkTree(File& file, std::uint64_t memoryBudget,
                         std::uint32_t window = BufferedFile::WINDOW);
 
-// Opens the file at `path` for reading, loads it whole and closes it again. Refuses a file
-// larger than a 32-bit size can describe with ReadException rather than reading only part
-// of it. The tree may take as much memory as the machine has available, so that a map of
-// millions of chunks ends with a message rather than exhausting the machine. `size`, if
-// given, receives the file's length.
-ChunkTree loadChunkFile(const std::wstring& path, std::uint64_t* size = nullptr);
+// Loads the whole chunk stream of `file`, an open file on disk. Refuses a file larger than
+// a 32-bit size can describe with ReadException rather than reading only part of it. The
+// tree may take as much memory as the machine has available, so that a map of millions
+// of chunks ends with a message rather than exhausting the machine.
+ChunkTree loadChunkFile(PhysicalFile& file);
 
 // Writes a whole tree into an empty file through a BufferedFile with the given window.
 // Throws WriteException when the file does not take all of it.

@@ -33,6 +33,7 @@ public:
     // Takes over a file that is already open, at position 0: a file that must not be
     // opened by name again.
     explicit PhysicalFile(FileHandle adopted);
+    PhysicalFile(PhysicalFile&&) = default;
     PhysicalFile(const PhysicalFile&) = delete;
     PhysicalFile& operator=(const PhysicalFile&) = delete;
 

@@ -2,6 +2,8 @@
 
 #include "file_handle.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 // The file-system operations that a safe write needs beyond PhysicalFile. One
@@ -27,12 +29,43 @@ struct Place {
     FileHandle folder;
     native::Name name;
     std::wstring shown; // the path as a user can follow it: as given, or as a link says
+    bool throughLink = false; // the name given is a symbolic link, and this is where it led
 };
 
 // The place of `path`, following symbolic links one at a time, each relative to the
 // folder that holds it, however long the path they make together. Throws as
-// native::throwOpenFailure does for `shownPath` (a missing folder, a loop of links).
+// native::throwOpenFailure does for `shownPath` (a missing folder, a loop of links). In a
+// sticky folder that others may write, a link is followed only when it belongs to the
+// user or to the folder's owner, as the kernel follows links for other programs there.
 Place locate(const std::wstring& path, const std::wstring& shownPath);
+
+// Which file a name holds, and what tells that the file changed: device and inode, size,
+// modification and change times (on Windows the volume's serial number, the file's
+// index, its size and last write time).
+struct FileStamp {
+    std::uint64_t device = 0, index = 0, size = 0;
+    std::int64_t modified = 0, changed = 0;
+    bool folder = false;
+
+    bool isSameFile(const FileStamp& other) const {
+        return device == other.device && index == other.index;
+    }
+    bool operator==(const FileStamp& other) const {
+        return isSameFile(other) && size == other.size && modified == other.modified &&
+               changed == other.changed;
+    }
+};
+
+// The stamp of an open file; none when the system cannot tell it.
+std::optional<FileStamp> stampOf(FileHandle::Type file);
+// The stamp of what has the name at `place` now, a link not followed; none when nothing
+// has it or it cannot be looked at.
+std::optional<FileStamp> stampAt(const Place& place);
+
+// The file at `place`, opened for reading only, without following a link, without
+// waiting and without standing in another program's way; none when it is missing.
+// Throws IOException ("Unable to open file:\n" + shownPath) for anything but a plain file.
+FileHandle openForReading(const Place& place, const std::wstring& shownPath);
 
 // The name of a file called `name` in the folder of `place`, as the calls below take it.
 native::Name beside(const Place& place, const std::wstring& name);
@@ -66,25 +99,23 @@ void giveNewFileMode(FileHandle::Type file);
 // the copy; without the group, no group may read it (POSIX).
 void giveGroupAndMode(FileHandle::Type original, FileHandle::Type copy);
 
-enum class Replacement { Done, Refused, OnlyReplacementLeft };
+enum class Replacement { Done, Refused, OnlyReplacementLeft, NameTaken };
+enum class Existing { Replace, Keep };
 
 // Puts the file `replacement` (see beside), which must still be the one `written` holds
-// open, in place of the file at `target` (which may be missing) in one step, closes
-// `written` and makes the change durable. Retries briefly while another program holds the
-// target (Windows). Refused: what was at `target` is still there. OnlyReplacementLeft: the
-// old file is gone and the replacement, complete, is still at its own name.
-Replacement replace(const Place& target, const native::Name& replacement, FileHandle written);
+// open, in place of the file at `target` in one step, closes `written` and makes the
+// change durable. With Existing::Keep the step itself fails when anything has the
+// target's name (NameTaken), so that no earlier look decides it. Retries briefly while
+// another program holds the target (Windows). Refused: what was at `target` is still
+// there. OnlyReplacementLeft: the old file is gone and the replacement, complete, is
+// still at its own name.
+Replacement replace(const Place& target, const native::Name& replacement, FileHandle written,
+                    Existing existing = Existing::Replace);
 
 void remove(const Place& place, const native::Name& name);
 // Gives the file `from` the name `to` (both beside `place`) unless a file has that name.
 bool renameToFree(const Place& place, const native::Name& from, const native::Name& to);
 // Makes the names in the folder of `place` durable (POSIX).
 void flushFolder(const Place& place);
-
-// Whether anything has that name: a symbolic link too, even one that points nowhere.
-bool exists(const std::wstring& path);
-bool isFolder(const std::wstring& path);
-// True when both paths name one existing file, however spelt.
-bool isSameFile(const std::wstring& a, const std::wstring& b);
 
 } // namespace filesystem_ops

@@ -79,10 +79,59 @@ bool copyAttributes(int from, int to) {
            });
 }
 
+// Whether a link with `link`'s owner may be followed from `folder`. Others who may write a
+// sticky folder could plant a link there to any file: like the kernel for other
+// programs, follow one only when it belongs to the user or to the folder's owner.
+bool mayFollow(int folder, const struct stat& link) {
+    struct stat info {};
+    if (::fstat(folder, &info) != 0)
+        return false;
+    const bool othersMayPlant = (info.st_mode & S_ISVTX) && (info.st_mode & (S_IWGRP | S_IWOTH));
+    return !othersMayPlant || link.st_uid == ::geteuid() || link.st_uid == info.st_uid;
+}
+
+FileStamp stampFrom(const struct stat& info) {
+    FileStamp stamp;
+    stamp.device = info.st_dev;
+    stamp.index = info.st_ino;
+    stamp.size = std::uint64_t(info.st_size);
+    stamp.modified = std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.changed = std::int64_t(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    stamp.folder = S_ISDIR(info.st_mode);
+    return stamp;
+}
+
 } // namespace
 
+std::optional<FileStamp> stampOf(int file) {
+    struct stat info {};
+    if (::fstat(file, &info) != 0)
+        return std::nullopt;
+    return stampFrom(info);
+}
+
+std::optional<FileStamp> stampAt(const Place& place) {
+    struct stat info {};
+    if (::fstatat(place.folder.get(), place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    return stampFrom(info);
+}
+
+FileHandle openForReading(const Place& place, const std::wstring& shownPath) {
+    FileHandle file(::openat(place.folder.get(), place.name.c_str(),
+                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file && errno == ENOENT)
+        return FileHandle();
+    // A FIFO or a device is opened without waiting, and then refused unread.
+    struct stat info {};
+    if (!file || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw openFailure(shownPath);
+    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
+    return file;
+}
+
 Place locate(const std::wstring& path, const std::wstring& shownPath) {
-    Place place{FileHandle(), std::string(), path};
+    Place place{FileHandle(), std::string(), path, false};
     std::string name = toUtf8(path);
     for (int links = 0;; ++links) {
         const std::size_t cut = name.rfind('/') + 1;
@@ -96,9 +145,10 @@ Place locate(const std::wstring& path, const std::wstring& shownPath) {
         std::string target(PATH_MAX, '\0'); // more than any link holds
         const ssize_t length =
             ::readlinkat(place.folder.get(), place.name.c_str(), target.data(), target.size());
-        if (links == MOST_LINKS || length < 0)
+        if (links == MOST_LINKS || length < 0 || !mayFollow(place.folder.get(), info))
             throw openFailure(shownPath);
         name = target.substr(0, std::size_t(length));
+        place.throughLink = true;
         place.shown = (name[0] == '/' ? L"" : folderOf(place.shown)) + fromUtf8(name);
     }
 }
@@ -162,19 +212,42 @@ void giveGroupAndMode(int original, int copy) {
     ::fchmod(copy, info.st_mode & 0777 & ~withoutGroup);
 }
 
-Replacement replace(const Place& target, const native::Name& replacement, FileHandle written) {
+namespace {
+
+// Gives `from` the name `to` in `folder` unless anything has that name: in one step where
+// the file system can, else by a second link that the name's owner cannot have made.
+Replacement renameIfFree(int folder, const char* from, const char* to) {
+    if (::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0)
+        return Replacement::Done;
+    if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
+        if (::linkat(folder, from, folder, to, 0) == 0) {
+            ::unlinkat(folder, from, 0);
+            return Replacement::Done;
+        }
+    }
+    return errno == EEXIST ? Replacement::NameTaken : Replacement::Refused;
+}
+
+} // namespace
+
+Replacement replace(const Place& target, const native::Name& replacement, FileHandle written,
+                    Existing existing) {
     // Another user who may write in the folder could have put something else under the
     // temporary file's name; only the file written takes the target's place.
-    struct stat mine {
-    }, named{};
-    if (::fstat(written.get(), &mine) != 0 ||
-        ::fstatat(target.folder.get(), replacement.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
-        mine.st_dev != named.st_dev || mine.st_ino != named.st_ino ||
-        ::renameat(target.folder.get(), replacement.c_str(), target.folder.get(),
-                   target.name.c_str()) != 0)
+    const int folder = target.folder.get();
+    const std::optional<FileStamp> mine = stampOf(written.get());
+    struct stat named {};
+    if (!mine || ::fstatat(folder, replacement.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !mine->isSameFile(stampFrom(named)))
         return Replacement::Refused;
-    flushFolder(target);
-    return Replacement::Done;
+    Replacement done = Replacement::Done;
+    if (existing == Existing::Keep)
+        done = renameIfFree(folder, replacement.c_str(), target.name.c_str());
+    else if (::renameat(folder, replacement.c_str(), folder, target.name.c_str()) != 0)
+        done = Replacement::Refused;
+    if (done == Replacement::Done)
+        flushFolder(target);
+    return done;
 }
 
 void remove(const Place& place, const native::Name& name) {
@@ -182,31 +255,12 @@ void remove(const Place& place, const native::Name& name) {
 }
 
 bool renameToFree(const Place& place, const native::Name& from, const native::Name& to) {
-    return ::renameat2(place.folder.get(), from.c_str(), place.folder.get(), to.c_str(),
-                       RENAME_NOREPLACE) == 0;
+    return renameIfFree(place.folder.get(), from.c_str(), to.c_str()) == Replacement::Done;
 }
 
 void flushFolder(const Place& place) {
     if (const FileHandle folder{::openat(place.folder.get(), ".", O_RDONLY | O_CLOEXEC)})
         ::fsync(folder.get());
-}
-
-bool exists(const std::wstring& path) {
-    struct stat info {};
-    return ::lstat(toUtf8(path).c_str(), &info) == 0;
-}
-
-bool isFolder(const std::wstring& path) {
-    struct stat info {};
-    return ::stat(toUtf8(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool isSameFile(const std::wstring& a, const std::wstring& b) {
-    struct stat first {
-    }, second{};
-    if (::stat(toUtf8(a).c_str(), &first) != 0 || ::stat(toUtf8(b).c_str(), &second) != 0)
-        return false;
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 } // namespace filesystem_ops

@@ -32,10 +32,14 @@ bool heldByAnother(const std::wstring& path) {
     return !openSharingAll(path, DELETE) && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
+bool exists(const std::wstring& path) {
+    return GetFileAttributesW(win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 } // namespace
 
 Place locate(const std::wstring& path, const std::wstring&) {
-    return Place{FileHandle(), fullPathName(path), path};
+    return Place{FileHandle(), fullPathName(path), path, false};
 }
 
 native::Name beside(const Place& place, const std::wstring& name) {
@@ -59,6 +63,49 @@ FileHandle openExisting(const Place& place, const std::wstring& shownPath) {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file || GetFileType(file.get()) != FILE_TYPE_DISK)
+        throw openFailure(shownPath);
+    return file;
+}
+
+std::optional<FileStamp> stampOf(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info))
+        return std::nullopt;
+    const auto wide = [](DWORD high, DWORD low) { return (std::uint64_t(high) << 32) | low; };
+    FileStamp stamp;
+    stamp.device = info.dwVolumeSerialNumber;
+    stamp.index = wide(info.nFileIndexHigh, info.nFileIndexLow);
+    stamp.size = wide(info.nFileSizeHigh, info.nFileSizeLow);
+    stamp.modified = stamp.changed = std::int64_t(
+        wide(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
+    stamp.folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return stamp;
+}
+
+std::optional<FileStamp> stampAt(const Place& place) {
+    const FileHandle file(CreateFileW(win32Path(place.name).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr));
+    return file ? stampOf(file.get()) : std::nullopt;
+}
+
+FileHandle openForReading(const Place& place, const std::wstring& shownPath) {
+    // Shared for everything, as a reader never stands in another program's way; a change
+    // meanwhile shows in the file's stamp.
+    FileHandle file(CreateFileW(win32Path(place.name).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND)
+            return FileHandle();
+        SetLastError(error);
+        native::throwOpenFailure(shownPath);
+    }
+    // A device name (CON, NUL, COM1) or a pipe is no file to read.
+    if (GetFileType(file.get()) != FILE_TYPE_DISK)
         throw openFailure(shownPath);
     return file;
 }
@@ -93,9 +140,20 @@ void giveGroupAndMode(HANDLE, HANDLE) {
     // The copy takes its folder's security, as the file beside it did.
 }
 
-Replacement replace(const Place& target, const native::Name& replacement, FileHandle written) {
+Replacement replace(const Place& target, const native::Name& replacement, FileHandle written,
+                    Existing existing) {
     written.reset(); // the calls below open it by name
     const std::wstring& name = target.name;
+    if (existing == Existing::Keep) {
+        // Without MOVEFILE_REPLACE_EXISTING the move itself refuses a name that is taken.
+        if (MoveFileExW(win32Path(replacement).c_str(), win32Path(name).c_str(),
+                        MOVEFILE_WRITE_THROUGH))
+            return Replacement::Done;
+        const DWORD error = GetLastError();
+        return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
+                   ? Replacement::NameTaken
+                   : Replacement::Refused;
+    }
     if (!exists(name))
         return moveIntoPlace(name, replacement) ? Replacement::Done : Replacement::Refused;
     DWORD error = ERROR_SUCCESS;
@@ -134,26 +192,6 @@ bool renameToFree(const Place&, const native::Name& from, const native::Name& to
 
 void flushFolder(const Place&) {
     // The file system keeps its names durable itself.
-}
-
-bool exists(const std::wstring& path) {
-    return GetFileAttributesW(win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool isFolder(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(win32Path(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool isSameFile(const std::wstring& a, const std::wstring& b) {
-    const FileHandle first = openSharingAll(a, FILE_READ_ATTRIBUTES),
-                     second = openSharingAll(b, FILE_READ_ATTRIBUTES);
-    BY_HANDLE_FILE_INFORMATION one{}, two{};
-    if (!first || !second || !GetFileInformationByHandle(first.get(), &one) ||
-        !GetFileInformationByHandle(second.get(), &two))
-        return false;
-    return one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
-           one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
 }
 
 } // namespace filesystem_ops

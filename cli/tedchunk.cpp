@@ -3,7 +3,7 @@
 #include "command_line.h"
 #include "console.h"
 #include "failure_text.h"
-#include "file_system.h"
+#include "held_file.h"
 #include "preview.h"
 #include "preview_name.h"
 #include "shown_name.h"
@@ -102,6 +102,12 @@ struct ExtractOptions {
     std::vector<std::wstring> maps;
 };
 
+// Whether both paths name one existing file, however spelt, each found as a write would.
+bool isSameFile(const std::wstring& a, const std::wstring& b) {
+    const auto first = stampOfPath(a), second = stampOfPath(b);
+    return first && second && first->isSameFile(*second);
+}
+
 // A map given earlier in this run and the Targa file its preview went to.
 struct SavedPreview {
     std::wstring map;
@@ -114,10 +120,10 @@ struct SavedPreview {
 std::wstring clashWithEarlier(const std::vector<SavedPreview>& saved, const std::wstring& map,
                               const std::wstring& targa) {
     for (const SavedPreview& earlier : saved) {
-        if (filesystem_ops::isSameFile(earlier.map, map))
+        if (isSameFile(earlier.map, map))
             return L"The map was given more than once; its preview was saved to:\n" +
                    shownName(earlier.targa);
-        if (filesystem_ops::isSameFile(earlier.targa, targa))
+        if (isSameFile(earlier.targa, targa))
             return L"The preview file was already written for another map:\n" + shownName(targa);
     }
     return std::wstring();
@@ -192,7 +198,8 @@ void listChildren(const ChunkNode& node, std::uint64_t offset, const std::wstrin
 int list(const std::wstring& map) {
     Reporter report(false);
     std::optional<ChunkTree> tree;
-    if (!report.attempt(map, [&] { tree.emplace(loadChunkFile(map)); }))
+    std::optional<HeldFile> held;
+    if (!report.attempt(map, [&] { tree.emplace(loadChunkFile(held.emplace(holdFile(map)).file)); }))
         return EXIT_FAILED;
     listChildren(tree->root(), 0, L"");
     return EXIT_ALL_DONE;
@@ -210,7 +217,10 @@ int check(const std::vector<std::wstring>& maps) {
     bool anyFailed = false;
     for (const std::wstring& map : maps) {
         std::size_t chunks = 0;
-        if (report.attempt(map, [&] { chunks = countChunks(loadChunkFile(map).root()); }))
+        if (report.attempt(map, [&] {
+                HeldFile held = holdFile(map);
+                chunks = countChunks(loadChunkFile(held.file).root());
+            }))
             printLine(shownName(map) + L": well-formed, " + std::to_wstring(chunks) + L" chunks");
         else
             anyFailed = true;

@@ -1,6 +1,7 @@
 #include "preview.h"
 #include "chunk_tree.h"
 #include "file_system.h"
+#include "held_file.h"
 #include "report_failures.h"
 #include "safe_write.h"
 #include "string_table.h"
@@ -31,20 +32,33 @@ wruntime_error notCompleteTarga(const std::wstring& path, const std::wstring& re
     return wruntime_error(L"The picture is not a complete Targa image (" + reason + L"):\n", path);
 }
 
-// Saves the body of the first top-level type-19 chunk to `targaPath` (created, or
-// replaced as a whole once the new content is on disk) and removes that chunk from the
-// tree; returns the chunk's 0-based top-level position. Nothing, with nothing written,
-// when there is no such chunk or the first one is a container.
-std::optional<std::size_t> takePreview(ChunkNode& root, const std::wstring& targaPath) {
+// Saves the body of the first top-level type-19 chunk to `targa`, the place found for
+// `targaPath` (created, or with Overwrite replaced as a whole once the new content is on
+// disk), and removes that chunk from the tree; returns the chunk's 0-based top-level
+// position. Nothing, with nothing written, when there is no such chunk or the first one
+// is a container.
+std::optional<std::size_t> takePreview(ChunkNode& root, const filesystem_ops::Place& targa,
+                                       const std::wstring& targaPath, ExistingTarga existing,
+                                       HeldFile& map) {
     const auto entry = findPreview(root);
     if (entry == root.children.end())
         return std::nullopt;
+    const wruntime_error exists(L"The preview file already exists:\n", targaPath);
+    // A link is something that has the name, even one that points nowhere.
+    if (existing == ExistingTarga::Refuse && targa.throughLink)
+        throw exists;
     const ChunkNode& preview = *entry->child;
     // A preview that did not reach the disk must not be removed from the map.
-    writeFileSafely(targaPath, WriteTarget::NewOrExisting, [&](PhysicalFile& targa) {
-        if (targa.write(preview.data, preview.size) != preview.size)
-            throw WriteException();
-    });
+    const bool written = writeFileSafely(
+        targa, targaPath,
+        existing == ExistingTarga::Refuse ? WriteTarget::NewFile : WriteTarget::NewOrExisting,
+        [&](PhysicalFile& file) {
+            if (file.write(preview.data, preview.size) != preview.size)
+                throw WriteException();
+        },
+        &map);
+    if (!written)
+        throw exists;
     const std::size_t position = entry - root.children.begin();
     root.children.erase(entry);
     return position;
@@ -55,31 +69,32 @@ std::optional<std::size_t> takePreview(ChunkNode& root, const std::wstring& targ
 PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
                             MapChange change, ExistingTarga existing,
                             const std::function<void(std::size_t)>& previewSaved) {
-    // A folder is never a Targa file, whatever the options; said before the map is read.
-    if (filesystem_ops::isFolder(targaPath))
+    // The Targa file is looked up once, before the map is read: a folder is never a Targa
+    // file, whatever the options, and the map itself never one either.
+    const filesystem_ops::Place targa = filesystem_ops::locate(targaPath, targaPath);
+    const std::optional<filesystem_ops::FileStamp> there = filesystem_ops::stampAt(targa);
+    if (there && there->folder)
         throw openFailure(targaPath);
-    ChunkTree tree = loadChunkFile(mapPath);
+    HeldFile map = holdFile(mapPath);
+    ChunkTree tree = loadChunkFile(map.file);
     ChunkNode& root = tree.root();
-    if (filesystem_ops::isSameFile(targaPath, mapPath))
+    if (there && there->isSameFile(map.stamp))
         throw wruntime_error(L"The preview file must not be the map file itself.");
-    if (existing == ExistingTarga::Refuse && findPreview(root) != root.children.end() &&
-        filesystem_ops::exists(targaPath))
-        throw wruntime_error(L"The preview file already exists:\n", targaPath);
-    const std::optional<std::size_t> position = takePreview(root, targaPath);
+    const std::optional<std::size_t> position = takePreview(root, targa, targaPath, existing, map);
     if (!position)
         return PreviewResult::NoPreview;
     if (previewSaved)
         previewSaved(*position);
     if (change == MapChange::RemovePreview)
-        writeFileSafely(mapPath, WriteTarget::ExistingFile,
-                        [&](PhysicalFile& file) { writeChunkTree(root, file); });
+        writeFileSafely(map, [&](PhysicalFile& file) { writeChunkTree(root, file); });
     return PreviewResult::Extracted;
 }
 
 Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapPath,
                        std::optional<std::size_t> position, ExistingPreview existing) {
-    std::uint64_t mapSize = 0;
-    ChunkTree tree = loadChunkFile(mapPath, &mapSize);
+    HeldFile map = holdFile(mapPath);
+    ChunkTree tree = loadChunkFile(map.file);
+    const std::uint64_t mapSize = map.stamp.size;
     ChunkNode& root = tree.root();
     const auto preview = findPreview(root);
     const bool replace = preview != root.children.end();
@@ -98,7 +113,8 @@ Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapP
 
     ChunkNode* node = replace ? preview->child : nullptr;
     {
-        PhysicalFile picture(OPEN_READ, picturePath);
+        HeldFile held = holdFile(picturePath);
+        PhysicalFile& picture = held.file;
         const std::uint64_t size = picture.fullSize();
         if (size > LENGTH_MASK)
             throw notCompleteTarga(picturePath, L"larger than " + std::to_wstring(LENGTH_MASK) +
@@ -119,8 +135,7 @@ Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapP
     const TargaCheck check = checkTarga(node->data, node->size);
     if (!check.complete())
         throw notCompleteTarga(picturePath, check.problem);
-    writeFileSafely(mapPath, WriteTarget::ExistingFile,
-                    [&](PhysicalFile& file) { writeChunkTree(root, file); });
+    writeFileSafely(map, [&](PhysicalFile& file) { writeChunkTree(root, file); });
     return {at, replace};
 }
 

@@ -1,5 +1,6 @@
 // The chunk stream's reader, writer and tree, and the window they work through.
 #include "chunk_tree.h"
+#include "held_file.h"
 #include "native.h"
 #include "test_support.h"
 #include "wexception.h"
@@ -53,7 +54,8 @@ TEST(ChunkStreamTest, RefusesWhatItCannotAccountFor) {
     const TempDir dir;
     writeFile(dir.file(L"huge.ted"), {});
     std::filesystem::resize_file(nativePath(dir.file(L"huge.ted")), (1ull << 32) + 8);
-    EXPECT_THROW(loadChunkFile(dir.file(L"huge.ted")), ReadException);
+    HeldFile huge = holdFile(dir.file(L"huge.ted"));
+    EXPECT_THROW(loadChunkFile(huge.file), ReadException);
 }
 
 // Loaded and written back: the same bytes (an empty container as empty data), 255 levels

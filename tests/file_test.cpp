@@ -51,7 +51,8 @@ TEST(SafeWriteTest, FailureAtAnyWriteLeavesWhatWasThere) {
     const std::wstring map = dir.file(L"Karte \u00c4 \u65e5\u672c.ted");
     const SampleMap sample = sampleMap();
     writeFile(map, sample.bytes());
-    ChunkTree tree = loadChunkFile(map);
+    HeldFile held = holdFile(map);
+    ChunkTree tree = loadChunkFile(held.file);
     ChunkNode& root = tree.root();
     root.children.erase(root.children.begin() + 3); // the preview
     const std::wstring newFile = dir.file(L"new.tga");
