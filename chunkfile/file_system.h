@@ -28,7 +28,7 @@ inline std::wstring folderOf(const std::wstring& path) {
 struct Place {
     FileHandle folder;
     native::Name name;
-    std::wstring shown; // the path as a user can follow it: as given, or as a link says
+    std::wstring shown;       // the path as a user can follow it: as given, or as a link says
     bool throughLink = false; // the name given is a symbolic link, and this is where it led
 };
 

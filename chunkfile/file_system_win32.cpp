@@ -76,18 +76,17 @@ std::optional<FileStamp> stampOf(HANDLE file) {
     stamp.device = info.dwVolumeSerialNumber;
     stamp.index = wide(info.nFileIndexHigh, info.nFileIndexLow);
     stamp.size = wide(info.nFileSizeHigh, info.nFileSizeLow);
-    stamp.modified = stamp.changed = std::int64_t(
-        wide(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
+    stamp.modified = stamp.changed =
+        std::int64_t(wide(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
     stamp.folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return stamp;
 }
 
 std::optional<FileStamp> stampAt(const Place& place) {
-    const FileHandle file(CreateFileW(win32Path(place.name).c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                      nullptr));
+    const FileHandle file(
+        CreateFileW(win32Path(place.name).c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     return file ? stampOf(file.get()) : std::nullopt;
 }
 
@@ -150,9 +149,8 @@ Replacement replace(const Place& target, const native::Name& replacement, FileHa
                         MOVEFILE_WRITE_THROUGH))
             return Replacement::Done;
         const DWORD error = GetLastError();
-        return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
-                   ? Replacement::NameTaken
-                   : Replacement::Refused;
+        return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? Replacement::NameTaken
+                                                                           : Replacement::Refused;
     }
     if (!exists(name))
         return moveIntoPlace(name, replacement) ? Replacement::Done : Replacement::Refused;

@@ -24,8 +24,7 @@ HeldFile holdFile(const std::wstring& path);
 
 // What another program did to a held file between its first read and the last write.
 inline IOException changedWhileRead(const std::wstring& path) {
-    return IOException(L"The map was changed by another program while it was being read:\n",
-                       path);
+    return IOException(L"The map was changed by another program while it was being read:\n", path);
 }
 
 // Throws changedWhileRead unless the held file is as it was when it was opened.

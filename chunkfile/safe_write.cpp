@@ -41,8 +41,9 @@ public:
     TemporaryFile(const Place& beside, const std::wstring& shownPath) : place(beside) {
         for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
             wchar_t candidate[24];
-            std::swprintf(candidate, 24, L"~mp%012llx.tmp",
-                          static_cast<unsigned long long>(temporaryNameNumber() & 0xFFFFFFFFFFFFull));
+            std::swprintf(
+                candidate, 24, L"~mp%012llx.tmp",
+                static_cast<unsigned long long>(temporaryNameNumber() & 0xFFFFFFFFFFFFull));
             shown = folderOf(place.shown) + candidate;
             name = filesystem_ops::beside(place, candidate);
             const InterruptionsHeld held;

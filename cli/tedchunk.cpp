@@ -199,7 +199,8 @@ int list(const std::wstring& map) {
     Reporter report(false);
     std::optional<ChunkTree> tree;
     std::optional<HeldFile> held;
-    if (!report.attempt(map, [&] { tree.emplace(loadChunkFile(held.emplace(holdFile(map)).file)); }))
+    if (!report.attempt(map,
+                        [&] { tree.emplace(loadChunkFile(held.emplace(holdFile(map)).file)); }))
         return EXIT_FAILED;
     listChildren(tree->root(), 0, L"");
     return EXIT_ALL_DONE;

@@ -1,6 +1,7 @@
 // Names as bytes, and the safe write that replaces a file in one step.
 #include "chunk_tree.h"
 #include "file.h"
+#include "preview.h"
 #include "safe_write.h"
 #include "test_support.h"
 #include "utf8.h"
@@ -101,7 +102,115 @@ TEST(SafeWriteTest, FailedRewriteInPlaceKeepsACopy) {
               std::filesystem::status(nativePath(map)).permissions());
 }
 
+// What a neighbour does between the read and the write, at the temporary file `at` (the
+// preview's is the first): a link to their file where the map was, the map moved aside,
+// or a file of theirs where the preview goes. Their file and the map stay as they were.
+TEST(SafeWriteTest, NamesChangedDuringTheRunChangeNoOtherFile) {
+    struct Case {
+        bool insert, twoLinks;
+        int at;
+        bool plantTarga;
+    };
+    const Case cases[] = {{false, false, 2, false},
+                          {false, true, 2, false},
+                          {true, false, 1, false},
+                          {false, false, 1, true}};
+    static int calls, swapAt;
+    static std::filesystem::path map, moved, theirs, targa;
+    static bool plant;
+    for (const Case& c : cases) {
+        const TempDir dir;
+        const SampleMap sample = sampleMap();
+        map = nativePath(dir.file(L"m.ted")), moved = nativePath(dir.file(L"moved.ted"));
+        theirs = nativePath(dir.file(L"theirs")), targa = nativePath(dir.file(L"m.tga"));
+        const Bytes before = c.insert ? sample.withoutPreview() : sample.bytes();
+        writeFile(dir.file(L"m.ted"), before);
+        writeFile(dir.file(L"theirs"), text("theirs"));
+        if (c.twoLinks)
+            std::filesystem::create_hard_link(map, nativePath(dir.file(L"l.ted")));
+        const Bytes picture = tga(0, 0, 3, 0, 0, 1, 1, 8, {7});
+        writeFile(dir.file(L"p.tga"), picture);
+        calls = 0, swapAt = c.at, plant = c.plantTarga;
+        afterTemporaryFileCreated = [](const std::wstring&) {
+            if (++calls != swapAt)
+                return;
+            if (plant) {
+                std::filesystem::copy_file(theirs, targa);
+                return;
+            }
+            std::filesystem::rename(map, moved);
+#ifdef _WIN32
+            std::filesystem::copy_file(theirs, map);
+#else
+            std::filesystem::create_symlink(theirs, map);
+#endif
+        };
+        std::wstring message;
+        try {
+            if (c.insert)
+                runInsertion(dir.file(L"p.tga"), dir.file(L"m.ted"));
+            else
+                runExtraction(dir.file(L"m.tga"), dir.file(L"m.ted"), MapChange::RemovePreview,
+                              ExistingTarga::Refuse);
+        } catch (const wexception& e) {
+            message = e.message;
+        }
+        afterTemporaryFileCreated = nullptr;
+        EXPECT_EQ(message, c.plantTarga ? L"The preview file already exists:\n" + dir.file(L"m.tga")
+                                        : L"The map was changed by another program while it "
+                                          L"was being read:\n" +
+                                              dir.file(L"m.ted"));
+        EXPECT_EQ(readFile(dir.file(L"theirs")), text("theirs"));
+        EXPECT_EQ(readFile(dir.file(c.plantTarga ? L"m.ted" : L"moved.ted")), before);
+        EXPECT_EQ(dir.names().size(), 5u + c.twoLinks - c.insert - c.plantTarga)
+            << "a temporary file left";
+    }
+}
+
+// A folder whose every temporary name is taken says so, and names the folder.
+TEST(SafeWriteTest, FolderFullOfTemporaryNamesIsSaidSo) {
+    const TempDir dir;
+    const std::wstring map = dir.file(L"m.ted");
+    writeFile(map, sampleMap().bytes());
+    writeFile(dir.file(L"~mp00000000abcd.tmp"), text("theirs"));
+    const auto drawn = temporaryNameNumber;
+    temporaryNameNumber = [] { return std::uint64_t(0xabcd); };
+    try {
+        writeFileSafely(map, WriteTarget::ExistingFile, [](PhysicalFile&) {});
+        ADD_FAILURE() << "written";
+    } catch (const IOException& e) {
+        EXPECT_EQ(e.message, L"The folder holds too many temporary files to take another "
+                             L"(~mp*.tmp):\n" +
+                                 dir.file(L""));
+    }
+    temporaryNameNumber = drawn;
+    EXPECT_EQ(readFile(map), sampleMap().bytes());
+}
+
 #ifndef _WIN32
+// In a sticky folder others may write, a link is followed only when the user or the
+// folder's owner made it, as the kernel follows links there for other programs.
+TEST(SafeWriteTest, StickyFolderLinksAreFollowedOnlyFromTheirOwners) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root, to give a link another owner";
+    const TempDir dir;
+    const std::wstring map = dir.file(L"m.ted"), link = dir.file(L"shared/m.ted");
+    writeFile(map, sampleMap().bytes());
+    std::filesystem::create_directory(dir.path() / "shared");
+    std::filesystem::create_symlink(nativePath(map), nativePath(link));
+    ASSERT_EQ(chmod((dir.path() / "shared").c_str(), 01777), 0);
+    for (const uid_t owner : {4321u, 0u}) {
+        ASSERT_EQ(lchown(nativePath(link).c_str(), owner, owner), 0);
+        std::wstring message;
+        try {
+            runExtraction(dir.file(L"m.tga"), link, MapChange::KeepMap);
+        } catch (const wexception& e) {
+            message = e.message;
+        }
+        EXPECT_EQ(message, owner ? L"Unable to open file:\n" + link : L"");
+    }
+}
+
 // A temporary file swapped for a link: the file linked to and the map stay as they were.
 TEST(SafeWriteTest, SwappedTemporaryFileChangesNoOtherFile) {
     if (geteuid() != 0)

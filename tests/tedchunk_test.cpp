@@ -79,6 +79,12 @@ TEST_F(TedchunkTest, BatchReportsEachMap) {
 #endif
 }
 
+#ifndef _WIN32
+ProgramRun shell(const std::wstring& script, const std::wstring& argument = L"") {
+    return runProgram(L"/bin/sh", {L"-c", script, L"sh", argument});
+}
+#endif
+
 // Only --force overwrites a Targa file; --keep leaves the map as it is; -o names the file.
 TEST_F(TedchunkTest, ExistingTargaFileNeedsForceAndKeepLeavesTheMap) {
     const std::wstring map = placeMap(L"alpha.v2.ted", sample.bytes());
@@ -104,6 +110,20 @@ TEST_F(TedchunkTest, ExistingTargaFileNeedsForceAndKeepLeavesTheMap) {
     EXPECT_EQ(tedchunk({L"extract", L"--force", L"-o", link, map}).exitCode, 0);
     EXPECT_TRUE(std::filesystem::is_symlink(nativePath(link)));
     EXPECT_EQ(readFile(path(L"picture.tga")), sample.preview);
+    // However long its path, an existing file is refused; with --force it is the one written.
+    const std::wstring down = L"cd \"$1\" && d=$(printf %0200d 0) && p=$d && for i in 1 2 3 4 5 "
+                              L"6 7 8 9 10 11; do p=$p/$d; done && mkdir -p $p/$p && cd $p && ";
+    std::wstring deep = path(L"");
+    for (int folder = 0; folder < 24; ++folder)
+        deep += std::wstring(200, L'0') + L"/";
+    ASSERT_EQ(shell(down + L"echo old >$p/old.tga && ln -s old.tga $p/l.tga", path(L"")).exitCode,
+              0);
+    writeFile(map, sample.bytes());
+    EXPECT_EQ(tedchunk({L"extract", L"-o", deep + L"old.tga", map}).err,
+              L"The preview file already exists:\n" + deep + L"old.tga\n");
+    EXPECT_EQ(tedchunk({L"extract", L"--force", L"-o", deep + L"l.tga", map}).exitCode, 0);
+    EXPECT_EQ(shell(down + L"wc -c <$p/old.tga", path(L"")).out,
+              std::to_wstring(sample.preview.size()) + L"\n");
 #endif
 }
 
@@ -458,10 +478,6 @@ TEST_F(TedchunkTest, CgroupMemoryLimitEndsWithAMessage) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, L"std::bad_alloc\n");
     EXPECT_EQ(readFile(map), Bytes(40'000'000, 0));
-}
-
-ProgramRun shell(const std::wstring& script, const std::wstring& argument = L"") {
-    return runProgram(L"/bin/sh", {L"-c", script, L"sh", argument});
 }
 
 struct IdentityCase {
