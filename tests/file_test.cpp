@@ -111,10 +111,13 @@ TEST(SafeWriteTest, NamesChangedDuringTheRunChangeNoOtherFile) {
         int at;
         bool plantTarga;
     };
-    const Case cases[] = {{false, false, 2, false},
-                          {false, true, 2, false},
-                          {true, false, 1, false},
-                          {false, false, 1, true}};
+    const Case cases[] = {
+#ifndef _WIN32 // where Windows lets nobody rename a file that the tool holds open
+        {false, false, 2, false},
+        {false, true, 2, false},
+        {true, false, 1, false},
+#endif
+        {false, false, 1, true}};
     static int calls, swapAt;
     static std::filesystem::path map, moved, theirs, targa;
     static bool plant;
@@ -139,11 +142,7 @@ TEST(SafeWriteTest, NamesChangedDuringTheRunChangeNoOtherFile) {
                 return;
             }
             std::filesystem::rename(map, moved);
-#ifdef _WIN32
-            std::filesystem::copy_file(theirs, map);
-#else
             std::filesystem::create_symlink(theirs, map);
-#endif
         };
         std::wstring message;
         try {
