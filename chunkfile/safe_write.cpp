@@ -19,6 +19,7 @@ std::uint64_t randomNameNumber() {
 } // namespace
 
 void (*afterTemporaryFileCreated)(const std::wstring& path) = nullptr;
+void (*whileReplacing)() = nullptr;
 std::uint64_t (*temporaryNameNumber)() = randomNameNumber;
 
 namespace {
@@ -205,6 +206,8 @@ bool writeFileSafely(const Place& place, const std::wstring& path, WriteTarget t
     if (target == WriteTarget::ExistingFile)
         source->file.release();
     const InterruptionsHeld held;
+    if (whileReplacing)
+        whileReplacing();
     switch (replace(place, temporary.name, temporary.file->release(),
                     target == WriteTarget::NewFile ? Existing::Keep : Existing::Replace)) {
     case Replacement::Done:

@@ -52,6 +52,8 @@ bool writeFileSafely(const std::wstring& path, WriteTarget target,
                      const std::function<void(PhysicalFile&)>& writeContent);
 
 // Test seams: when set, called with the path of each temporary file right after it is
-// created, and asked for the number each temporary file's name is drawn from.
+// created, and just before the replace, with interruptions held; and asked for the number
+// each temporary file's name is drawn from.
 extern void (*afterTemporaryFileCreated)(const std::wstring& path);
+extern void (*whileReplacing)();
 extern std::uint64_t (*temporaryNameNumber)();

@@ -1,6 +1,7 @@
 // Names as bytes, and the safe write that replaces a file in one step.
 #include "chunk_tree.h"
 #include "file.h"
+#include "interruption.h"
 #include "preview.h"
 #include "safe_write.h"
 #include "test_support.h"
@@ -12,7 +13,9 @@
 #include <tuple>
 
 #ifndef _WIN32
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -80,26 +83,35 @@ TEST(SafeWriteTest, FailureAtAnyWriteLeavesWhatWasThere) {
     EXPECT_EQ(readFile(newFile), sample.withoutPreview());
 }
 
-// A failed rewrite in place (a second link) keeps the copy, with the file's mode, and names it.
+// A failed rewrite in place (a second link) keeps the copy, with the file's mode, and names
+// it: NAME.original, or its temporary name where that is taken.
 TEST(SafeWriteTest, FailedRewriteInPlaceKeepsACopy) {
-    const TempDir dir;
-    const std::wstring map = dir.file(L"map.ted");
-    const SampleMap sample = sampleMap();
-    writeFile(map, sample.bytes());
-    std::filesystem::create_hard_link(nativePath(map), nativePath(dir.file(L"link.ted")));
-    std::filesystem::permissions(nativePath(map), std::filesystem::perms(0640));
-    const std::wstring copy = map + L".original";
-    try {
-        writeFileSafely(map, WriteTarget::ExistingFile,
-                        [](PhysicalFile&) { throw WriteException(); });
-    } catch (const IOException& e) {
-        EXPECT_EQ(e.message, L"Unable to write file\nThe file is now incomplete. A copy of it as "
-                             L"it was before is saved as:\n" +
-                                 copy);
+    for (const bool taken : {false, true}) {
+        const TempDir dir;
+        const std::wstring map = dir.file(L"map.ted"), original = map + L".original";
+        const SampleMap sample = sampleMap();
+        writeFile(map, sample.bytes());
+        if (taken)
+            writeFile(original, text("theirs"));
+        std::filesystem::create_hard_link(nativePath(map), nativePath(dir.file(L"link.ted")));
+        std::filesystem::permissions(nativePath(map), std::filesystem::perms(0640));
+        std::wstring copy;
+        try {
+            writeFileSafely(map, WriteTarget::ExistingFile,
+                            [](PhysicalFile&) { throw WriteException(); });
+        } catch (const IOException& e) {
+            const std::wstring said = L"Unable to write file\nThe file is now incomplete. A copy "
+                                      L"of it as it was before is saved as:\n";
+            EXPECT_EQ(e.message.substr(0, said.size()), said);
+            copy = e.message.substr(said.size());
+        }
+        EXPECT_EQ(taken ? copy.substr(0, dir.file(L"~mp").size()) : copy,
+                  taken ? dir.file(L"~mp") : original);
+        EXPECT_EQ(readFile(copy), sample.bytes());
+        EXPECT_EQ(std::filesystem::status(nativePath(copy)).permissions(),
+                  std::filesystem::status(nativePath(map)).permissions());
+        EXPECT_EQ(readFile(original), taken ? text("theirs") : sample.bytes());
     }
-    EXPECT_EQ(readFile(copy), sample.bytes());
-    EXPECT_EQ(std::filesystem::status(nativePath(copy)).permissions(),
-              std::filesystem::status(nativePath(map)).permissions());
 }
 
 // What a neighbour does between the read and the write, at the temporary file `at` (the
@@ -207,6 +219,41 @@ TEST(SafeWriteTest, StickyFolderLinksAreFollowedOnlyFromTheirOwners) {
             message = e.message;
         }
         EXPECT_EQ(message, owner ? L"Unable to open file:\n" + link : L"");
+    }
+}
+
+// SIGTERM at each step, in a child of the test: where interruptions are held (the replace,
+// the rewrite in place) the step is finished first. Either way the map is whole, old or
+// new, and no temporary file is left.
+TEST(SafeWriteTest, InterruptionAtEachStepLeavesNoTemporaryFile) {
+    struct Case {
+        bool twoLinks, atReplace, mapIsNew;
+    };
+    for (const Case c : {Case{false, false, false}, {false, true, true}, {true, false, true}}) {
+        const TempDir dir;
+        const std::wstring map = dir.file(L"m.ted");
+        const SampleMap sample = sampleMap();
+        writeFile(map, sample.bytes());
+        if (c.twoLinks)
+            std::filesystem::create_hard_link(nativePath(map), nativePath(dir.file(L"l.ted")));
+        const auto names = dir.names();
+        const pid_t child = fork();
+        ASSERT_GE(child, 0) << "no child to interrupt";
+        if (child == 0) {
+            removePendingFilesOnInterruption();
+            whileReplacing = [] { std::raise(SIGTERM); };
+            writeFileSafely(map, WriteTarget::ExistingFile, [&](PhysicalFile& file) {
+                if (!c.atReplace)
+                    std::raise(SIGTERM);
+                file.write(sample.withoutPreview().data(), sample.withoutPreview().size());
+            });
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        EXPECT_EQ(readFile(map), c.mapIsNew ? sample.withoutPreview() : sample.bytes());
+        EXPECT_EQ(dir.names(), names);
     }
 }
 

@@ -1,19 +1,13 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
-// Runs a program to its end: what it printed, its exit code (128 + a signal that ended it);
-// `meanwhile` gets its process id (on Windows it has a console of its own, to interrupt).
+// Runs a program to its end: what it printed, its exit code (128 + a signal that ended it).
 struct ProgramRun {
     int exitCode = -1;
     std::wstring out;
     std::wstring err;
 };
 
-ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                      const std::function<void(long processId)>& meanwhile = nullptr);
-
-// SIGTERM on Linux, Ctrl+C in its console on Windows.
-void interrupt(long processId);
+ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments);

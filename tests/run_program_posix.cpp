@@ -2,13 +2,12 @@
 #include "test_support.h"
 #include "utf8.h"
 
-#include <csignal>
 #include <fcntl.h>
+#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
 
-ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                      const std::function<void(long processId)>& meanwhile) {
+ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments) {
     TempDir capture;
     std::vector<std::string> argv{toUtf8(program)};
     for (const auto& argument : arguments)
@@ -17,15 +16,15 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
     for (auto& argument : argv)
         pointers.push_back(argument.data());
     pointers.push_back(nullptr);
-    const pid_t child = fork(); // when it fails, there is no output to read
+    const pid_t child = fork();
+    if (child < 0)
+        throw std::runtime_error("no process for " + argv[0]);
     if (child == 0) {
         dup2(open(toUtf8(capture.file(L"out")).c_str(), O_WRONLY | O_CREAT, 0600), 1);
         dup2(open(toUtf8(capture.file(L"err")).c_str(), O_WRONLY | O_CREAT, 0600), 2);
         execv(pointers[0], pointers.data());
         _exit(127);
     }
-    if (meanwhile)
-        meanwhile(child);
     int status = 0;
     waitpid(child, &status, 0);
     const auto printed = [&](const wchar_t* name) {
@@ -34,8 +33,4 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
     };
     return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), printed(L"out"),
             printed(L"err")};
-}
-
-void interrupt(long processId) {
-    kill(static_cast<pid_t>(processId), SIGTERM);
 }

@@ -20,8 +20,7 @@ std::wstring quoted(const std::wstring& argument) {
 } // namespace
 
 // What the program prints goes to files, read once it has ended.
-ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                      const std::function<void(long processId)>& meanwhile) {
+ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments) {
     std::wstring commandLine = quoted(program);
     for (const auto& argument : arguments)
         commandLine += L" " + quoted(argument);
@@ -36,27 +35,14 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
     startup.cb = sizeof startup, startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = outFile.get(), startup.hStdError = errFile.get();
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                        meanwhile ? CREATE_NEW_CONSOLE : 0, nullptr, nullptr, &startup, &process))
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &process))
         throw std::runtime_error("cannot start " + toUtf8(program));
     const FileHandle processHandle(process.hProcess), thread(process.hThread);
-    if (meanwhile)
-        meanwhile(static_cast<long>(process.dwProcessId));
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     const Bytes out = readFile(capture.file(L"out")), err = readFile(capture.file(L"err"));
     return ProgramRun{static_cast<int>(code), fromUtf8(std::string(out.begin(), out.end())),
                       fromUtf8(std::string(err.begin(), err.end()))};
-}
-
-// Ctrl+C goes to every program of a console: join the program's, ignoring it here, and leave.
-void interrupt(long processId) {
-    FreeConsole();
-    AttachConsole(static_cast<DWORD>(processId)); // else the program runs on, a failure there
-    SetConsoleCtrlHandler(nullptr, TRUE);
-    GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
-    Sleep(100);
-    FreeConsole();
-    SetConsoleCtrlHandler(nullptr, FALSE);
 }

@@ -378,31 +378,6 @@ TEST_F(TedchunkTest, EveryOutcomeOnEveryPathShape) {
     }
 }
 
-// SIGTERM (Ctrl+C on Windows) during the rewrite: no temporary file left, the map kept.
-TEST_F(TedchunkTest, InterruptionInTheMiddleOfARewriteLeavesNoTemporaryFile) {
-    const Bytes big = concat({chunk(19, sample.preview), chunk(1, Bytes(48 << 20, 0x5A))});
-    const std::wstring map = placeMap(L"big.ted", big);
-#ifdef _WIN32
-    // Held open, the map is not replaced before the slower Ctrl+C arrives.
-    const FileHandle reader(CreateFileW(nativePath(map).c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        0, nullptr));
-#endif
-    bool caught = false;
-    const ProgramRun run = runProgram(TEDCHUNK_PROGRAM, {L"extract", map}, [&](long id) {
-        // The map, the Targa file and, beside them, the map's temporary file.
-        caught = waitUntil([&] { return dir.names().size() == 3; });
-        interrupt(id);
-    });
-    ASSERT_TRUE(caught) << "the map's temporary file never showed";
-    EXPECT_EQ(run.out + run.err, L"") << "ended before it was done";
-#ifndef _WIN32
-    EXPECT_EQ(run.exitCode, 128 + SIGTERM);
-#endif
-    EXPECT_EQ(readFile(map), big);
-    EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"big.ted", "big.tga"}));
-}
-
 #ifdef _WIN32
 // Patterns match files as `dir` does, sorted; \\?\ and \\.\ paths are no patterns.
 TEST_F(TedchunkTest, WildcardsNameTheFilesTheyMatch) {
