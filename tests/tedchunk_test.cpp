@@ -17,7 +17,9 @@
 #else
 #include <csignal>
 #include <cstdlib>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #endif
 
 namespace {
@@ -376,6 +378,21 @@ TEST_F(TedchunkTest, EveryOutcomeOnEveryPathShape) {
         std::filesystem::create_directory(nativePath(map));
         expectFailure(targa, L"Unable to open file:\n" + map);
     }
+#ifndef _WIN32
+    // A device or a socket is no map and no Targa file either; nothing is written beside it.
+    const std::wstring map = placeMap(L"m.ted", sample.bytes()), socketPath = path(L"s");
+    sockaddr_un address{AF_UNIX, {}};
+    toUtf8(socketPath).copy(address.sun_path, sizeof address.sun_path - 1);
+    const FileHandle listening(socket(AF_UNIX, SOCK_STREAM, 0));
+    ASSERT_EQ(bind(listening.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    for (const std::wstring& special : {std::wstring(L"/dev/null"), socketPath}) {
+        EXPECT_EQ(tedchunk({L"check", special}).err, L"Unable to open file:\n" + special + L"\n");
+        EXPECT_EQ(tedchunk({L"extract", L"--force", L"-o", special, map}).err,
+                  L"Unable to open file:\n" + special + L"\n");
+    }
+    EXPECT_EQ(readFile(map), sample.bytes());
+    EXPECT_EQ(dir.names().size(), 2u);
+#endif
 }
 
 #ifdef _WIN32
