@@ -1,6 +1,6 @@
 # Everything starts here: `make run` and `make test` install what is missing first.
 .PHONY: all deps build native windows programs sanitized dist test test-native test-windows \
-	test-sanitized fuzz bench run screenshots clean
+	test-sanitized test-reproducible fuzz bench run screenshots clean
 
 BUILD := $(CURDIR)/build
 JOBS ?= $(shell nproc)
@@ -15,8 +15,9 @@ CMAKE_SANITIZED := cmake -S . -B $(BUILD)/asan -DPROGRAM_DIR=$(BUILD)/asan/bin -
 SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:strict_string_checks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 # The download's own release tree: only the two programs, built reproducibly.
-CMAKE_DIST := cmake -S . -B $(BUILD)/dist-mingw -DDIST=ON -DCMAKE_BUILD_TYPE=Release \
-	-DBUILD_TESTING=OFF -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake
+DIST_OPTIONS := -DDIST=ON -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+	-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake
+CMAKE_DIST := cmake -S . -B $(BUILD)/dist-mingw $(DIST_OPTIONS)
 
 all: build
 
@@ -42,7 +43,7 @@ dist: deps
 	@$(CMAKE_DIST) >/dev/null
 	@cmake --build $(BUILD)/dist-mingw -j $(JOBS)
 
-test: test-native test-windows test-sanitized
+test: test-native test-windows test-sanitized test-reproducible
 
 test-native: native
 	cd $(BUILD)/native && ctest --output-on-failure
@@ -55,6 +56,13 @@ test-windows: windows dist
 # number of runs from a fixed seed.
 test-sanitized: sanitized
 	cd $(BUILD)/asan && $(SANITIZER_ENV) ctest --output-on-failure
+
+# The download once more, from a tree in another folder: the same bytes, or the test fails.
+test-reproducible: dist
+	@cmake -S . -B $(BUILD)/dist-again $(DIST_OPTIONS) -DDIST_ZIP=$(BUILD)/dist-again.zip >/dev/null
+	@cmake --build $(BUILD)/dist-again -j $(JOBS)
+	cmp $(BUILD)/dist-again.zip "$$(cmake -L -N $(BUILD)/dist-mingw | sed -n 's/^DIST_ZIP:FILEPATH=//p')"
+	@echo "test-reproducible: 1 passed, 0 failed"
 
 # Fuzzes for as long as one wants: FUZZ_SECONDS per target (0: until interrupted),
 # all targets side by side. New inputs and findings stay under build/fuzz.
