@@ -203,7 +203,7 @@ ChunkTree loadChunkTree(File& file, std::uint64_t memoryBudget, std::uint32_t wi
 }
 
 ChunkTree loadChunkFile(const std::wstring& path, std::uint64_t* size) {
-    PhysicalFile file(OPEN_READ, path);
+    PhysicalFile file(path);
     if (file.fullSize() > 0xFFFFFFFFu)
         throw ReadException();
     if (size)

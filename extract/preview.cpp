@@ -70,9 +70,17 @@ PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& m
         return PreviewResult::NoPreview;
     if (previewSaved)
         previewSaved(*position);
-    if (change == MapChange::RemovePreview)
-        writeFileSafely(mapPath, WriteTarget::ExistingFile,
-                        [&](PhysicalFile& file) { writeChunkTree(root, file); });
+    if (change == MapChange::RemovePreview) {
+        try {
+            writeFileSafely(mapPath, WriteTarget::ExistingFile,
+                            [&](PhysicalFile& file) { writeChunkTree(root, file); });
+        } catch (const FileHeldException&) {
+            // So that the user does not run it again without --force, only to be refused.
+            throw IOException(L"Another program holds the map, so it is unchanged; the preview "
+                              L"was saved to:\n",
+                              targaPath);
+        }
+    }
     return PreviewResult::Extracted;
 }
 
@@ -98,7 +106,7 @@ Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapP
 
     ChunkNode* node = replace ? preview->child : nullptr;
     {
-        PhysicalFile picture(OPEN_READ, picturePath);
+        PhysicalFile picture(picturePath);
         const std::uint64_t size = picture.fullSize();
         if (size > LENGTH_MASK)
             throw notCompleteTarga(picturePath, L"larger than " + std::to_wstring(LENGTH_MASK) +
