@@ -476,7 +476,8 @@ const IdentityCase IDENTITY_CASES[] = {
     // An ACL, attributes, flags and set-id bits kept, and not the ACL a new file takes from the
     // folder; a write takes away security.capability, also from root's file.
     {L"root", false, L"m.ted", L"m.tga",
-     L"setfacl -m u:mpe-owner:rw m.ted && setfacl -d -m u:mpe-member:rw,o::- . && setfattr -n user.a -v "
+     L"setfacl -m u:mpe-owner:rw m.ted && setfacl -d -m u:mpe-member:rw,o::- . && setfattr -n "
+     L"user.a -v "
      L"b m.ted && chmod 6755 m.ted && setcap cap_net_raw+ep m.ted && chattr +d +A m.ted"},
     {L"root", true, L"m.ted", L"m.tga",
      L"ln m.ted l.ted && chmod 6755 m.ted && setcap cap_net_raw+ep m.ted && chattr +d m.ted"},
@@ -508,11 +509,10 @@ int makeUsers() {
         .exitCode;
 }
 
-ProgramRun runAs(const wchar_t* user, const std::vector<std::wstring>& command) {
-    std::vector<std::wstring> arguments{L"--reuid=" + std::wstring(user), L"--regid=users",
-                                        L"--init-groups"};
-    arguments.insert(arguments.end(), command.begin(), command.end());
-    return runProgram(L"/usr/bin/setpriv", arguments);
+ProgramRun runAs(const wchar_t* user, std::vector<std::wstring> command) {
+    command.insert(command.begin(),
+                   {L"--reuid=" + std::wstring(user), L"--regid=users", L"--init-groups"});
+    return runProgram(L"/usr/bin/setpriv", command);
 }
 
 // The map stays the same file to all who use it, only its preview gone; users made here. A new
@@ -554,28 +554,29 @@ TEST(MapIdentityTest, RewrittenMapStaysTheSameFile) {
     }
 }
 
-// Where the folder takes no new file the copy is made in the temporary folder, and named when
-// the rewrite fails (a file-size limit); where it cannot be made there either, nothing changes.
+// Where the folder takes no new file the copy goes to the temporary folder, without the ACL a
+// new file takes there, and is named when the rewrite fails; without any copy nothing changes.
 TEST(MapIdentityTest, CopyInTheTemporaryFolder) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root, to make users and files of theirs";
     ASSERT_EQ(makeUsers(), 0);
     const SampleMap sample = sampleMap();
     const TempDir dir;
-    const std::wstring map = dir.file(L"s/m.ted"), picture = dir.file(L"p.tga"),
-                       temporary = dir.file(L"tmp");
-    writeFile(picture, sample.preview);
+    const std::wstring map = dir.file(L"s/m.ted"), tmp = dir.file(L"tmp"), tga = dir.file(L"p.tga");
+    writeFile(tga, sample.preview);
+    writeFile(dir.file(L"m.ted"), sample.withoutPreview());
     ASSERT_EQ(
-        shell(L"cd \"$1\" && chmod 755 . && mkdir -m 755 s && mkdir -m 1777 tmp", dir.file(L""))
+        shell(L"cd \"$1\" && chmod 755 . && mkdir -m 755 s && mkdir -m 1777 tmp && setfacl -d "
+              L"-m u:nobody:rw tmp && chown mpe-member:mpe-proj m.ted && chmod 640 m.ted && "
+              L"mv m.ted s",
+              dir.file(L""))
             .exitCode,
         0);
-    writeFile(map, sample.withoutPreview());
-    ASSERT_EQ(shell(L"chown mpe-member:mpe-proj \"$1\" && chmod 640 \"$1\"", map).exitCode, 0);
     const auto insert = [&](const std::wstring& temporaryFolder) {
-        const auto limit = std::to_wstring(sample.withoutPreview().size());
+        const auto limit = L"--fsize=" + std::to_wstring(sample.withoutPreview().size());
         return runAs(L"mpe-member",
-                     {L"/usr/bin/env", L"TMPDIR=" + temporaryFolder, L"/usr/bin/prlimit",
-                      L"--fsize=" + limit, TEDCHUNK_PROGRAM, L"insert", map, picture})
+                     {L"/usr/bin/env", L"TMPDIR=" + temporaryFolder, L"/usr/bin/prlimit", limit,
+                      TEDCHUNK_PROGRAM, L"insert", map, tga})
             .err;
     };
     EXPECT_EQ(insert(dir.file(L"s")), L"No copy of the file can be made before it is rewritten: "
@@ -583,12 +584,13 @@ TEST(MapIdentityTest, CopyInTheTemporaryFolder) {
                                       L"file. It is unchanged:\n" +
                                           map + L"\n");
     EXPECT_EQ(readFile(map), sample.withoutPreview());
-    const std::wstring copy = temporary + L"/m.ted.original";
-    EXPECT_EQ(insert(temporary), L"Unable to write file\nThe file is now incomplete. A copy of it "
-                                 L"as it was before is saved as:\n" +
-                                     copy + L"\n");
+    const std::wstring copy = tmp + L"/m.ted.original";
+    EXPECT_EQ(insert(tmp), L"Unable to write file\nThe file is now incomplete. A copy of it as it "
+                           L"was before is saved as:\n" +
+                               copy + L"\n");
     EXPECT_EQ(readFile(copy), sample.withoutPreview());
-    EXPECT_EQ(shell(L"stat -c '%U %G %a' \"$1\"", copy).out, L"mpe-member mpe-proj 640\n");
+    EXPECT_EQ(shell(L"stat -c '%U %G %a' \"$1\"; getfacl -s \"$1\"", copy).out,
+              L"mpe-member mpe-proj 640\n");
 }
 
 // A file-size limit is a failed write; the old Targa file and the map stay.
