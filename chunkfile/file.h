@@ -13,23 +13,20 @@ public:
     // Moves the position, but never beyond the end of the file.
     virtual void seek(std::uint32_t pos) = 0;
     virtual std::uint32_t tell() = 0;
-    // Read and write return the number of bytes transferred and never throw.
+    // Read and write return the number of bytes transferred, fewer than `count` at the end
+    // of the file or after a failure, and never throw.
     virtual std::uint32_t read(void* buffer, std::uint32_t count) = 0;
     virtual std::uint32_t write(const void* buffer, std::uint32_t count) = 0;
 };
 
-enum OpenMode : unsigned {
-    OPEN_READ = 1,  // an existing file, read only; shared for reading and writing
-    OPEN_WRITE = 2, // created or truncated, written only; shared for reading only
-};
-
-// A plain file on disk. The object, not the operating system, holds the position; every
-// read and write goes to that position. Throws FileNotFoundException when the file or
-// its folder is missing and IOException for any other failure to open, including a path
-// that names a folder, a FIFO or a device.
+// A plain file on disk. Opened by name, an existing file is opened for reading only (and
+// shared for reading and writing); files are written only through writeFileSafely. The object, not
+// the operating system, holds the position; every read and write goes to that position. Throws
+// FileNotFoundException when the file or its folder is missing and IOException for any other
+// failure to open, including a path that names a folder, a FIFO or a device.
 class PhysicalFile : public File {
 public:
-    PhysicalFile(unsigned mode, const std::wstring& path);
+    explicit PhysicalFile(const std::wstring& path);
     // Takes over a file that is already open, at position 0: a file that must not be
     // opened by name again.
     explicit PhysicalFile(FileHandle adopted);

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // The file-system operations that a safe write needs beyond PhysicalFile. One
 // implementation per platform; none of them throws unless it says so.
@@ -83,32 +85,59 @@ struct NewFile {
     FileHandle file;
 };
 
+// Who may use a file created by createNew before it is given anything else.
+enum class NewFileAccess {
+    CreatorOnly, // for a copy, or a file that takes the place of an existing one
+    AsAnyNewFile // the usual creation mode, the umask and the folder's default ACL
+};
+
 // Creates the file `name` (see beside) for reading and writing, only if no file or link
-// has that name, readable by its creator only. FolderRefuses: the folder takes no new file
-// for want of permission. Failed leaves the error for native::throwOpenFailure.
-NewFile createNew(const Place& place, const native::Name& name);
+// has that name. FolderRefuses: the folder takes no new file for want of permission.
+// Failed leaves the error for native::throwOpenFailure.
+NewFile createNew(const Place& place, const native::Name& name, NewFileAccess access);
 
-// Gives `replacement` what a user of `original` sees of it: owner, group, mode and every
-// extended attribute, ACLs among them (POSIX; on Windows ReplaceFileW carries them over).
-// False when it cannot, or when `original` has more than one link, which a new file in its
-// place would split: `original` must then be rewritten in place.
-bool giveIdentity(FileHandle::Type original, FileHandle::Type replacement);
-// A new file's mode, as creating it would have given (POSIX).
-void giveNewFileMode(FileHandle::Type file);
-// For a copy of `original`: its group and mode, so that who could read `original` can read
-// the copy; without the group, no group may read it (POSIX).
-void giveGroupAndMode(FileHandle::Type original, FileHandle::Type copy);
+// What a user of a file sees of it beside its content, read through its handle.
+struct Identity {
+    // POSIX: owner, group, mode with its set-user and set-group bits, every extended
+    // attribute (ACLs, security.capability) and the flags a user may set (chattr).
+    // Windows: the attributes hidden, system, archive and not content-indexed, in `flags`.
+    std::uint32_t owner = 0, group = 0, mode = 0, flags = 0;
+    std::vector<std::pair<std::string, std::string>> attributes;
+    std::uint64_t links = 0;
+};
+// None when it cannot all be read.
+std::optional<Identity> identityOf(FileHandle::Type file);
 
-enum class Replacement { Done, Refused, OnlyReplacementLeft, NameTaken };
+// Gives `file` the identity `wanted`: owner, then attributes, then flags, then mode, so that
+// none of them takes away what came before, each only where it differs. Called when the
+// content is written and flushed, as a write takes away security.capability and, for
+// anybody but root, the set-user and set-group bits. False when something that differs
+// cannot be given. (On Windows ReplaceFileW carries owner, security and streams itself.)
+bool giveIdentity(const Identity& wanted, FileHandle::Type file);
+
+// For a copy of the file whose identity is `original`: nothing that file does not grant.
+// Its owner and group where this user may give them, its ACL or none (never what the
+// copy took from its folder), and its permission bits; only the owner's bits where its
+// ACL or group cannot be given (POSIX).
+void giveCopyAccess(const Identity& original, FileHandle::Type copy);
+
+// A place in the system's temporary folder (TMPDIR, else /tmp; GetTempPathW) for a file
+// called `name`; none when that folder cannot be opened.
+std::optional<Place> temporaryFolderPlace(const std::wstring& name);
+
+enum class Replacement { Done, Refused, Held, NotReplaceable, OnlyReplacementLeft, NameTaken };
 enum class Existing { Replace, Keep };
 
 // Puts the file `replacement` (see beside), which must still be the one `written` holds
-// open, in place of the file at `target` in one step, closes `written` and makes the
-// change durable. With Existing::Keep the step itself fails when anything has the
-// target's name (NameTaken), so that no earlier look decides it. Retries briefly while
-// another program holds the target (Windows). Refused: what was at `target` is still
-// there. OnlyReplacementLeft: the old file is gone and the replacement, complete, is
-// still at its own name.
+// open, in place of the file at `target` (which may be missing) in one step, closes
+// `written` and makes the change durable. With Existing::Keep the step itself fails when
+// anything has the target's name (NameTaken), so that no earlier look decides it. Retries
+// briefly while another program holds the target (Windows). Refused: what was at `target`
+// is still there. Held: so too, as another
+// program holds it (Windows). NotReplaceable: so too, but the replace itself cannot be done
+// there (Windows: ReplaceFileW failed for another reason than sharing); the file is to be
+// rewritten in place. OnlyReplacementLeft: the old file is gone and the replacement,
+// complete, is still at its own name.
 Replacement replace(const Place& target, const native::Name& replacement, FileHandle written,
                     Existing existing = Existing::Replace);
 

@@ -7,9 +7,12 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <optional>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -48,10 +51,6 @@ template <typename Step> bool eachName(const std::string& names, Step step) {
     return true;
 }
 
-bool listed(const std::string& names, const char* name) {
-    return !eachName(names, [&](const char* other) { return std::strcmp(name, other) != 0; });
-}
-
 // The names of a file's extended attributes; none on a file system that has none.
 std::optional<std::string> attributeNames(int file) {
     const ssize_t size = ::flistxattr(file, nullptr, 0);
@@ -63,19 +62,32 @@ std::optional<std::string> attributeNames(int file) {
     return names;
 }
 
-bool copyAttributes(int from, int to) {
-    const std::optional<std::string> wanted = attributeNames(from), had = attributeNames(to);
-    if (!wanted || !had)
-        return false;
+std::optional<std::string> attributeValue(int file, const char* name) {
+    std::string value(std::size_t(std::max<ssize_t>(::fgetxattr(file, name, nullptr, 0), 0)), '\0');
+    const ssize_t size = ::fgetxattr(file, name, value.data(), value.size());
+    if (size < 0)
+        return std::nullopt;
+    value.resize(std::size_t(size));
+    return value;
+}
+
+bool giveAttributes(const std::vector<std::pair<std::string, std::string>>& wanted, int file) {
+    const std::optional<std::string> had = attributeNames(file);
     // What the new file took from its folder (a default ACL) and the old one lacks goes.
-    const bool cleared = eachName(*had, [&](const char* name) {
-        return listed(*wanted, name) || ::fremovexattr(to, name) == 0;
-    });
-    return cleared && eachName(*wanted, [&](const char* name) {
-               std::string value(
-                   std::size_t(std::max<ssize_t>(::fgetxattr(from, name, nullptr, 0), 0)), '\0');
-               const ssize_t size = ::fgetxattr(from, name, value.data(), value.size());
-               return size >= 0 && ::fsetxattr(to, name, value.data(), std::size_t(size), 0) == 0;
+    return had &&
+           eachName(*had,
+                    [&](const char* name) {
+                        return std::any_of(wanted.begin(), wanted.end(),
+                                           [&](const auto& attribute) {
+                                               return attribute.first == name;
+                                           }) ||
+                               ::fremovexattr(file, name) == 0;
+                    }) &&
+           std::all_of(wanted.begin(), wanted.end(), [&](const auto& attribute) {
+               // One the file has already (a label every new file gets) need not be settable.
+               const auto& [name, value] = attribute;
+               return attributeValue(file, name.c_str()) == value ||
+                      ::fsetxattr(file, name.c_str(), value.data(), value.size(), 0) == 0;
            });
 }
 
@@ -100,6 +112,29 @@ FileStamp stampFrom(const struct stat& info) {
     stamp.folder = S_ISDIR(info.st_mode);
     return stamp;
 }
+
+// The flags (chattr) that the owner may set, and that a new file does not take from the
+// old one by itself; immutable and append-only files are never opened for writing.
+constexpr int USER_FLAGS = FS_SECRM_FL | FS_UNRM_FL | FS_COMPR_FL | FS_SYNC_FL | FS_NODUMP_FL |
+                           FS_NOATIME_FL | FS_NOCOMP_FL | FS_NOCOW_FL;
+
+// A file system without flags has none to give.
+int userFlags(int file) {
+    int flags = 0;
+    return ::ioctl(file, FS_IOC_GETFLAGS, &flags) == 0 ? flags & USER_FLAGS : 0;
+}
+
+bool giveFlags(int wanted, int file) {
+    int flags = 0;
+    if (::ioctl(file, FS_IOC_GETFLAGS, &flags) != 0)
+        return wanted == 0;
+    if ((flags & USER_FLAGS) == wanted)
+        return true;
+    flags = (flags & ~USER_FLAGS) | wanted;
+    return ::ioctl(file, FS_IOC_SETFLAGS, &flags) == 0;
+}
+
+constexpr const char* ACCESS_ACL = "system.posix_acl_access";
 
 } // namespace
 
@@ -176,9 +211,10 @@ FileHandle openExisting(const Place& place, const std::wstring& shownPath) {
     return file;
 }
 
-NewFile createNew(const Place& place, const native::Name& name) {
+NewFile createNew(const Place& place, const native::Name& name, NewFileAccess access) {
     FileHandle file(::openat(place.folder.get(), name.c_str(),
-                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                             access == NewFileAccess::CreatorOnly ? 0600 : 0666));
     if (file)
         return {Creation::Created, std::move(file)};
     if (errno == EEXIST)
@@ -188,28 +224,60 @@ NewFile createNew(const Place& place, const native::Name& name) {
     return {Creation::Failed, FileHandle()};
 }
 
-bool giveIdentity(int original, int replacement) {
+std::optional<Identity> identityOf(int file) {
     struct stat info {};
-    // The owner first: giving it clears the set-user and set-group bits that the mode
-    // then restores, and the mode last, as an ACL copied before sets its group bits.
-    return ::fstat(original, &info) == 0 && info.st_nlink == 1 &&
-           ::fchown(replacement, info.st_uid, info.st_gid) == 0 &&
-           copyAttributes(original, replacement) &&
-           ::fchmod(replacement, info.st_mode & 07777) == 0;
+    const std::optional<std::string> names = attributeNames(file);
+    if (::fstat(file, &info) != 0 || !names)
+        return std::nullopt;
+    Identity identity{
+        info.st_uid, info.st_gid,  info.st_mode & 07777, std::uint32_t(userFlags(file)),
+        {},          info.st_nlink};
+    const bool read = eachName(*names, [&](const char* name) {
+        const std::optional<std::string> value = attributeValue(file, name);
+        if (value)
+            identity.attributes.emplace_back(name, *value);
+        return value.has_value();
+    });
+    return read ? std::optional<Identity>(std::move(identity)) : std::nullopt;
 }
 
-void giveNewFileMode(int file) {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(file, 0666 & ~mask);
+bool giveIdentity(const Identity& wanted, int file) {
+    // Giving the owner clears the set-user and set-group bits and security.capability,
+    // which come after it; the mode comes last, as an ACL given before sets its group bits.
+    struct stat info {};
+    const auto differs = [&] {
+        return ::fstat(file, &info) != 0 || (info.st_mode & 07777) != wanted.mode;
+    };
+    return ::fstat(file, &info) == 0 &&
+           ((info.st_uid == wanted.owner && info.st_gid == wanted.group) ||
+            ::fchown(file, wanted.owner, wanted.group) == 0) &&
+           giveAttributes(wanted.attributes, file) && giveFlags(int(wanted.flags), file) &&
+           (!differs() || ::fchmod(file, wanted.mode) == 0);
 }
 
-void giveGroupAndMode(int original, int copy) {
-    struct stat info {};
-    if (::fstat(original, &info) != 0)
-        return;
-    const mode_t withoutGroup = ::fchown(copy, uid_t(-1), info.st_gid) == 0 ? 0 : 070;
-    ::fchmod(copy, info.st_mode & 0777 & ~withoutGroup);
+void giveCopyAccess(const Identity& original, int copy) {
+    const bool groupGiven = ::fchown(copy, original.owner, original.group) == 0 ||
+                            ::fchown(copy, uid_t(-1), original.group) == 0;
+    const auto acl =
+        std::find_if(original.attributes.begin(), original.attributes.end(),
+                     [](const auto& attribute) { return attribute.first == ACCESS_ACL; });
+    const bool aclGiven =
+        acl == original.attributes.end()
+            ? ::fremovexattr(copy, ACCESS_ACL) == 0 || errno == ENODATA || errno == ENOTSUP
+            : ::fsetxattr(copy, ACCESS_ACL, acl->second.data(), acl->second.size(), 0) == 0;
+    // The group bits are also the ACL's mask: without them no named user or group may read.
+    ::fchmod(copy, original.mode & (aclGiven ? groupGiven ? 0777 : 0707 : 0700));
+}
+
+std::optional<Place> temporaryFolderPlace(const std::wstring& name) {
+    const char* variable = std::getenv("TMPDIR");
+    std::string folder = variable && *variable ? variable : "/tmp";
+    if (folder.back() != '/')
+        folder += '/';
+    FileHandle handle(::open(folder.c_str(), FOLDER));
+    if (!handle)
+        return std::nullopt;
+    return Place{std::move(handle), toUtf8(name), fromUtf8(folder) + name};
 }
 
 namespace {

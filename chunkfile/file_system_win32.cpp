@@ -11,6 +11,9 @@ namespace {
 
 constexpr DWORD REPLACE_RETRY_STEP_MS = 50;
 constexpr int REPLACE_ATTEMPTS = 20; // about a second: it runs on the dialog's thread
+// What a user set and a new file in the old one's place would not have.
+constexpr DWORD KEPT_ATTRIBUTES = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 bool moveIntoPlace(const std::wstring& target, const std::wstring& replacement) {
     return MoveFileExW(win32Path(replacement).c_str(), win32Path(target).c_str(),
@@ -34,6 +37,23 @@ bool heldByAnother(const std::wstring& path) {
 
 bool exists(const std::wstring& path) {
     return GetFileAttributesW(win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The name the file at `path` has on disk, read from a handle to it: not an 8.3 short name
+// or another letter case that also finds it, which ReplaceFileW would give the new file.
+std::wstring realName(const std::wstring& path) {
+    const FileHandle file = openSharingAll(path, FILE_READ_ATTRIBUTES);
+    std::wstring name(MAX_PATH, L'\0');
+    for (int attempt = 0; file && attempt < 2; ++attempt) {
+        const DWORD length = GetFinalPathNameByHandleW(file.get(), name.data(), DWORD(name.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0)
+            break;
+        if (length < name.size())
+            return name.substr(0, length);
+        name.resize(length);
+    }
+    return path;
 }
 
 } // namespace
@@ -109,7 +129,9 @@ FileHandle openForReading(const Place& place, const std::wstring& shownPath) {
     return file;
 }
 
-NewFile createNew(const Place&, const native::Name& name) {
+NewFile createNew(const Place&, const native::Name& name, NewFileAccess) {
+    // A new file takes its folder's security either way; a copy is given the old file's
+    // own by giveCopyAccess.
     // Shared for deletion, so that an interrupted run can remove it while it is written.
     FileHandle file(CreateFileW(win32Path(name).c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
@@ -125,24 +147,48 @@ NewFile createNew(const Place&, const native::Name& name) {
     return {Creation::Failed, FileHandle()};
 }
 
-bool giveIdentity(HANDLE original, HANDLE) {
-    // ReplaceFileW gives the new file the old one's attributes, security and streams.
+std::optional<Identity> identityOf(HANDLE file) {
     BY_HANDLE_FILE_INFORMATION info{};
-    return GetFileInformationByHandle(original, &info) && info.nNumberOfLinks == 1;
+    if (!GetFileInformationByHandle(file, &info))
+        return std::nullopt;
+    Identity identity;
+    identity.flags = info.dwFileAttributes & KEPT_ATTRIBUTES;
+    identity.links = info.nNumberOfLinks;
+    return identity;
 }
 
-void giveNewFileMode(HANDLE) {
-    // A new file takes its folder's security, as the temporary file did.
+bool giveIdentity(const Identity& wanted, HANDLE file) {
+    // ReplaceFileW gives the new file the old one's security and streams; the attributes are
+    // set here, as Wine's drops hidden and system.
+    FILE_BASIC_INFO info{};
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &info, sizeof info))
+        return false;
+    const DWORD attributes = (info.FileAttributes & ~KEPT_ATTRIBUTES) | wanted.flags;
+    if (attributes == info.FileAttributes)
+        return true;
+    FILE_BASIC_INFO change{}; // times of 0 stay as they are
+    change.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(file, FileBasicInfo, &change, sizeof change) != 0;
 }
 
-void giveGroupAndMode(HANDLE, HANDLE) {
-    // The copy takes its folder's security, as the file beside it did.
+void giveCopyAccess(const Identity&, HANDLE) {
+    // The copy takes the security of the folder it is in, as the file beside it did, or the
+    // user's own temporary folder's.
+}
+
+std::optional<Place> temporaryFolderPlace(const std::wstring& name) {
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH)
+        return std::nullopt;
+    const std::wstring path = std::wstring(folder, length) + name;
+    return Place{FileHandle(), fullPathName(path), path};
 }
 
 Replacement replace(const Place& target, const native::Name& replacement, FileHandle written,
                     Existing existing) {
     written.reset(); // the calls below open it by name
-    const std::wstring& name = target.name;
+    const std::wstring name = exists(target.name) ? realName(target.name) : target.name;
     if (existing == Existing::Keep) {
         // Without MOVEFILE_REPLACE_EXISTING the move itself refuses a name that is taken.
         if (MoveFileExW(win32Path(replacement).c_str(), win32Path(name).c_str(),
@@ -168,16 +214,16 @@ Replacement replace(const Place& target, const native::Name& replacement, FileHa
             break;
         Sleep(REPLACE_RETRY_STEP_MS);
     }
-    // Still held: the old file is in place and must stay so.
-    if ((error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) && exists(name))
-        return Replacement::Refused;
     // ReplaceFileW can fail after it has moved the old file away
-    // (ERROR_UNABLE_TO_MOVE_REPLACEMENT), and some file systems do not support it at
-    // all. Either way the complete replacement goes into place with a plain move; the
-    // old file is never left missing.
-    if (moveIntoPlace(name, replacement))
-        return Replacement::Done;
-    return exists(name) ? Replacement::Refused : Replacement::OnlyReplacementLeft;
+    // (ERROR_UNABLE_TO_MOVE_REPLACEMENT): the complete replacement then stays where it is.
+    if (!exists(name))
+        return Replacement::OnlyReplacementLeft;
+    // Still held: the old file is in place and must stay so.
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return Replacement::Held;
+    // Some file systems do not support it at all. A plain move over the old file would
+    // give the map the folder's security: the old file is rewritten in place instead.
+    return Replacement::NotReplaceable;
 }
 
 void remove(const Place&, const native::Name& name) {

@@ -7,7 +7,7 @@
 // interruption ends the program as it always would. All of it is here and in
 // interruption.cpp, interruption_posix.cpp and interruption_win32.cpp.
 
-// SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl+C, Ctrl+Break and closing the console)
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT (on Windows: Ctrl+C, Ctrl+Break and closing the console)
 // remove the pending files, then end the program as the signal would have, so that its
 // exit status still says what happened. SIGXFSZ is ignored, so that a file-size limit
 // shows as a failed write.

@@ -6,7 +6,7 @@
 
 namespace {
 
-const int INTERRUPTIONS[] = {SIGINT, SIGTERM, SIGHUP};
+const int INTERRUPTIONS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 sigset_t interruptions() {
     sigset_t set;

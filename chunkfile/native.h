@@ -11,12 +11,13 @@
 
 namespace native {
 
-// Opens a plain file in PhysicalFile's modes. Anything else (a folder, a FIFO, a device)
+// Opens an existing plain file for reading. Anything else (a folder, a FIFO, a device)
 // is refused before a byte is read or written, and no open waits for another program.
 // Throws as throwOpenFailure does.
-FileHandle openFile(unsigned mode, const std::wstring& path);
+FileHandle openFile(const std::wstring& path);
 
-// Transfers at `offset`; the count done, 0 when the system reports a failure.
+// Transfers at `offset`, repeating partial transfers; the count done, which is short at the
+// end of the file or when the system reports a failure.
 std::uint32_t readAt(FileHandle::Type file, void* buffer, std::uint32_t count,
                      std::uint64_t offset);
 std::uint32_t writeAt(FileHandle::Type file, const void* buffer, std::uint32_t count,

@@ -3,9 +3,8 @@
 
 #include <algorithm>
 
-PhysicalFile::PhysicalFile(unsigned mode, const std::wstring& path)
-    : file(native::openFile(mode, path)) {
-    knownSize = (mode & OPEN_WRITE) ? 0 : size();
+PhysicalFile::PhysicalFile(const std::wstring& path) : file(native::openFile(path)) {
+    knownSize = size();
 }
 
 PhysicalFile::PhysicalFile(FileHandle adopted) : file(std::move(adopted)) {

@@ -20,7 +20,7 @@ void throwOpenFailure(const std::wstring& shownPath) {
     throw openFailure(shownPath);
 }
 
-FileHandle openFile(unsigned mode, const std::wstring& path) {
+FileHandle openFile(const std::wstring& path) {
     const std::string name = toUtf8(path);
     // A FIFO or a device is refused before it is opened (opening one may wait for a
     // peer, or act on the device), and once more on the open file, which may have been
@@ -28,9 +28,7 @@ FileHandle openFile(unsigned mode, const std::wstring& path) {
     struct stat info {};
     if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
         throw openFailure(path);
-    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    flags |= (mode & OPEN_WRITE) ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY;
-    FileHandle file(::open(name.c_str(), flags, 0666));
+    FileHandle file(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file)
         throwOpenFailure(path);
     if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
@@ -42,16 +40,14 @@ FileHandle openFile(unsigned mode, const std::wstring& path) {
 namespace {
 
 // Repeats a partial pread or pwrite until `count` bytes are done or the file ends.
-// Returns the count done, or 0 when the system reports a failure.
+// Returns the count done, short when the system reports a failure.
 template <typename Transfer> std::uint32_t transferAll(std::uint32_t count, Transfer transfer) {
     std::uint32_t done = 0;
     while (done < count) {
         const ssize_t n = transfer(done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
-            return 0;
-        if (n == 0)
+        if (n <= 0)
             break;
         done += static_cast<std::uint32_t>(n);
     }

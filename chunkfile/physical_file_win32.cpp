@@ -18,12 +18,9 @@ void throwOpenFailure(const std::wstring& shownPath) {
     throw openFailure(shownPath);
 }
 
-FileHandle openFile(unsigned mode, const std::wstring& path) {
-    const bool writing = (mode & OPEN_WRITE) != 0;
-    const DWORD access = writing ? GENERIC_WRITE : GENERIC_READ;
-    const DWORD share = writing ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
-    const DWORD disposition = writing ? CREATE_ALWAYS : OPEN_EXISTING;
-    FileHandle file(CreateFileW(win32Path(path).c_str(), access, share, nullptr, disposition,
+FileHandle openFile(const std::wstring& path) {
+    FileHandle file(CreateFileW(win32Path(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         throwOpenFailure(path);
@@ -47,14 +44,16 @@ void moveTo(HANDLE file, std::uint64_t offset) {
 
 std::uint32_t readAt(HANDLE file, void* buffer, std::uint32_t count, std::uint64_t offset) {
     moveTo(file, offset);
-    DWORD done = 0;
-    return ReadFile(file, buffer, count, &done, nullptr) ? done : 0;
+    DWORD done = 0; // what was transferred, also when the call fails
+    ReadFile(file, buffer, count, &done, nullptr);
+    return done;
 }
 
 std::uint32_t writeAt(HANDLE file, const void* buffer, std::uint32_t count, std::uint64_t offset) {
     moveTo(file, offset);
     DWORD done = 0;
-    return WriteFile(file, buffer, count, &done, nullptr) ? done : 0;
+    WriteFile(file, buffer, count, &done, nullptr);
+    return done;
 }
 
 std::uint64_t sizeOf(HANDLE file) {

@@ -4,6 +4,7 @@
 #include "native.h"
 #include "wexception.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <random>
@@ -39,7 +40,8 @@ std::wstring nameOf(const std::wstring& path) {
 // interrupted) unless it is kept. No file at all when the folder takes none.
 class TemporaryFile {
 public:
-    TemporaryFile(const Place& beside, const std::wstring& shownPath) : place(beside) {
+    TemporaryFile(const Place& beside, const std::wstring& shownPath, NewFileAccess access)
+        : place(beside) {
         for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
             wchar_t candidate[24];
             std::swprintf(
@@ -49,7 +51,7 @@ public:
             name = filesystem_ops::beside(place, candidate);
             const InterruptionsHeld held;
             pending.emplace(place.folder.get(), name.c_str());
-            NewFile created = createNew(place, name);
+            NewFile created = createNew(place, name, access);
             if (created.outcome == Creation::Created) {
                 file.emplace(std::move(created.file));
                 if (afterTemporaryFileCreated)
@@ -105,41 +107,69 @@ void writeAndFlush(PhysicalFile& file, const std::function<void(PhysicalFile&)>&
         throw WriteException();
 }
 
+// Copies all of `from`, a map, to `to` and flushes it. Stops at the first short read
+// (ReadException) or short write (WriteException); a file that changes its size while it is
+// copied (one that grows past 4 GiB would never end) is refused as one that cannot be read.
 void copyWhole(PhysicalFile& from, PhysicalFile& to) {
+    const std::uint64_t size = from.fullSize();
+    if (size > 0xFFFFFFFFu)
+        throw ReadException();
     std::vector<char> buffer(COPY_STEP);
-    while (const std::uint32_t got = from.read(buffer.data(), COPY_STEP))
-        to.write(buffer.data(), got);
-    // A failed write moves nothing, so the copy comes out short.
-    if (to.fullSize() != from.fullSize() || !to.flush())
+    for (std::uint64_t done = 0; done < size;) {
+        const auto step =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(COPY_STEP, size - done));
+        if (from.read(buffer.data(), step) != step)
+            throw ReadException();
+        if (to.write(buffer.data(), step) != step)
+            throw WriteException();
+        done += step;
+    }
+    if (from.fullSize() != size)
+        throw ReadException();
+    if (!to.flush())
         throw WriteException();
 }
 
-// Rewrites `original` in place, with interruptions held until it is flushed, once
-// `verify` has found the source of the content as it was.
-void rewrite(PhysicalFile& original, const std::function<void(PhysicalFile&)>& writeContent,
-             const std::function<void()>& verify) {
+// Rewrites `original` in place, with interruptions held until it is flushed, and gives it
+// back what the write took away (security.capability, the set-user and set-group bits)
+// where this user may.
+void rewrite(PhysicalFile& original, const Identity& identity,
+             const std::function<void(PhysicalFile&)>& writeContent) {
     const InterruptionsHeld held;
-    verify();
     if (!original.truncate())
         throw WriteException();
     writeAndFlush(original, writeContent);
+    giveIdentity(identity, original.handle());
 }
 
-// Rewrites `original` in place once a complete copy of it is flushed in `copy`. The copy
-// goes when the rewrite is done; when the rewrite fails, it stays under a name that says
-// what it is, and the message names it.
-void rewriteAfterCopy(PhysicalFile& original, TemporaryFile& copy,
+// Rewrites `existing` in place once a complete copy of it is flushed: beside it, or in the
+// system's temporary folder when its folder takes no new file. The copy goes when the
+// rewrite is done; when the rewrite fails, it stays under a name that says what it is, and
+// the message names it. Where no copy can be made, the file is left as it is.
+void rewriteAfterCopy(const Place& place, const std::wstring& path, FileHandle existing,
+                      const Identity& identity,
                       const std::function<void(PhysicalFile&)>& writeContent,
                       const std::function<void()>& verify) {
-    giveGroupAndMode(original.handle(), copy.file->handle());
-    copyWhole(original, *copy.file);
-    flushFolder(copy.place);
+    PhysicalFile original(std::move(existing));
+    std::optional<TemporaryFile> copy;
+    copy.emplace(place, path, NewFileAccess::CreatorOnly);
+    const std::optional<Place> elsewhere =
+        copy->file ? std::nullopt : temporaryFolderPlace(nameOf(place.shown));
+    if (elsewhere)
+        copy.emplace(*elsewhere, path, NewFileAccess::CreatorOnly);
+    if (!copy->file)
+        throw IOException(L"No copy of the file can be made before it is rewritten: neither its "
+                          L"folder nor the temporary folder takes a new file. It is unchanged:\n",
+                          path);
+    giveCopyAccess(identity, copy->file->handle());
+    copyWhole(original, *copy->file);
+    flushFolder(copy->place);
     const InterruptionsHeld held;
     verify(); // before the rewrite, which is no longer "the copy failed"
     try {
-        rewrite(original, writeContent, [] {});
+        rewrite(original, identity, writeContent);
     } catch (...) {
-        const std::wstring kept = copy.keepAs(nameOf(copy.place.shown) + L".original");
+        const std::wstring kept = copy->keepAs(nameOf(copy->place.shown) + L".original");
         throw IOException(L"Unable to write file\nThe file is now incomplete. A copy of it as it "
                           L"was before is saved as:\n",
                           kept);
@@ -170,6 +200,9 @@ FileHandle openTarget(const Place& place, const std::wstring& path, WriteTarget 
 bool writeFileSafely(const Place& place, const std::wstring& path, WriteTarget target,
                      const std::function<void(PhysicalFile&)>& writeContent, HeldFile* source) {
     FileHandle existing = openTarget(place, path, target, source);
+    std::optional<Identity> identity;
+    if (existing && !(identity = identityOf(existing.get())))
+        throw openFailure(path); // what it is cannot be told, so it cannot be kept
     // Just before the old file is replaced or cut: what was read is as it was, and for a
     // rewrite, the name still holds it.
     const auto verify = [&] {
@@ -180,48 +213,53 @@ bool writeFileSafely(const Place& place, const std::wstring& path, WriteTarget t
         if (target == WriteTarget::ExistingFile && (!named || !named->isSameFile(source->stamp)))
             throw changedWhileRead(path);
     };
-
-    TemporaryFile temporary(place, path);
-    if (!temporary.file) {
-        // The folder takes no new file; the file itself may still be writable.
-        if (target == WriteTarget::NewFile && stampAt(place))
-            return false;
-        if (!existing)
+    // A new file in its place would split a file with several links from the others.
+    if (!existing || identity->links == 1) {
+        TemporaryFile temporary(
+            place, path, existing ? NewFileAccess::CreatorOnly : NewFileAccess::AsAnyNewFile);
+        if (!temporary.file && !existing) {
+            if (target == WriteTarget::NewFile && stampAt(place))
+                return false;
             throw openFailure(path);
-        PhysicalFile inPlace(std::move(existing));
-        rewrite(inPlace, writeContent, verify);
-        return true;
+        }
+        if (temporary.file) {
+            writeAndFlush(*temporary.file, writeContent);
+            if (!existing || giveIdentity(*identity, temporary.file->handle())) {
+                existing.reset(); // no handle of ours may stand in the replace's way
+                const InterruptionsHeld held;
+                verify();
+                if (whileReplacing)
+                    whileReplacing();
+                switch (
+                    replace(place, temporary.name, temporary.file->release(),
+                            target == WriteTarget::NewFile ? Existing::Keep : Existing::Replace)) {
+                case Replacement::Done:
+                    temporary.keep();
+                    return true;
+                case Replacement::NameTaken:
+                    return false;
+                case Replacement::OnlyReplacementLeft:
+                    // The old file is gone: the new one, complete, must stay.
+                    temporary.keep();
+                    throw IOException(L"The old file was moved away, but the new one could not "
+                                      L"take its place. It is complete and saved as:\n",
+                                      temporary.shown);
+                case Replacement::Held:
+                    throw FileHeldException(path);
+                case Replacement::Refused:
+                    throw openFailure(path);
+                case Replacement::NotReplaceable:
+                    // Windows: the file is named again.
+                    existing = openTarget(place, path, target, source);
+                    if (!existing)
+                        throw openFailure(path);
+                    break;
+                }
+            }
+        }
     }
-    const FileHandle::Type replacement = temporary.file->handle();
-    if (!existing) {
-        giveNewFileMode(replacement);
-    } else if (!giveIdentity(existing.get(), replacement)) {
-        PhysicalFile original(std::move(existing));
-        rewriteAfterCopy(original, temporary, writeContent, verify);
-        return true;
-    }
-    existing.reset(); // no handle of ours may stand in the replace's way
-    writeAndFlush(*temporary.file, writeContent);
-    verify();
-    if (target == WriteTarget::ExistingFile)
-        source->file.release();
-    const InterruptionsHeld held;
-    if (whileReplacing)
-        whileReplacing();
-    switch (replace(place, temporary.name, temporary.file->release(),
-                    target == WriteTarget::NewFile ? Existing::Keep : Existing::Replace)) {
-    case Replacement::Done:
-        temporary.keep();
-        return true;
-    case Replacement::NameTaken:
-        return false;
-    case Replacement::OnlyReplacementLeft:
-        temporary.keep(); // the old file is gone: the new one, complete, must stay
-        break;
-    case Replacement::Refused:
-        break;
-    }
-    throw openFailure(path);
+    rewriteAfterCopy(place, path, std::move(existing), *identity, writeContent, verify);
+    return true;
 }
 
 void writeFileSafely(HeldFile& file, const std::function<void(PhysicalFile&)>& writeContent) {

@@ -50,3 +50,10 @@ inline IOException openFailure(const std::wstring& path) {
 inline FileNotFoundException notFound(const std::wstring& path) {
     return FileNotFoundException(L"Unable to find file:\n", path);
 }
+
+// A file that another program holds, so that it could not be replaced: it is unchanged.
+class FileHeldException : public IOException {
+public:
+    explicit FileHeldException(const std::wstring& path)
+        : IOException(L"Unable to open file:\n", path) {}
+};

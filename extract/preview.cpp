@@ -85,8 +85,16 @@ PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& m
         return PreviewResult::NoPreview;
     if (previewSaved)
         previewSaved(*position);
-    if (change == MapChange::RemovePreview)
-        writeFileSafely(map, [&](PhysicalFile& file) { writeChunkTree(root, file); });
+    if (change == MapChange::RemovePreview) {
+        try {
+            writeFileSafely(map, [&](PhysicalFile& file) { writeChunkTree(root, file); });
+        } catch (const FileHeldException&) {
+            // So that the user does not run it again without --force, only to be refused.
+            throw IOException(L"Another program holds the map, so it is unchanged; the preview "
+                              L"was saved to:\n",
+                              targaPath);
+        }
+    }
     return PreviewResult::Extracted;
 }
 

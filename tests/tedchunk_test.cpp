@@ -354,7 +354,12 @@ TEST_F(TedchunkTest, EveryOutcomeOnEveryPathShape) {
         for (const DWORD share : {0, FILE_SHARE_READ, FILE_SHARE_READ | FILE_SHARE_WRITE}) {
             const FileHandle lock(CreateFileW(nativePath(map).c_str(), GENERIC_READ, share, nullptr,
                                               OPEN_EXISTING, 0, nullptr));
-            expectFailure(targa, L"Unable to open file:\n" + map);
+            // Refused by the replace, not yet by the open: said with where the preview is.
+            expectFailure(targa, share & FILE_SHARE_WRITE
+                                     ? L"Another program holds the map, so it is unchanged; the "
+                                       L"preview was saved to:\n" +
+                                           targa
+                                     : L"Unable to open file:\n" + map);
         }
         EXPECT_EQ(namesBeside(map), (std::set<std::wstring>{nameOf(map), nameOf(targa)}));
 #endif
@@ -481,16 +486,26 @@ struct IdentityCase {
 };
 
 const IdentityCase IDENTITY_CASES[] = {
-    // An ACL and an attribute kept, and not the ACL a new file takes from the folder.
+    // An ACL, attributes, flags and set-id bits kept, and not the ACL a new file takes from the
+    // folder; a write takes away security.capability, also from root's file.
     {L"root", false, L"m.ted", L"m.tga",
-     L"setfacl -m u:mpe-owner:rw m.ted && setfacl -d -m u:mpe-member:r . && setfattr -n user.a -v "
-     L"b m.ted"},
-    {L"root", true, L"m.ted", L"m.tga", L"ln m.ted l.ted"},
+     L"setfacl -m u:mpe-owner:rw m.ted && setfacl -d -m u:mpe-member:rw,o::- . && setfattr -n "
+     L"user.a -v "
+     L"b m.ted && chmod 6755 m.ted && setcap cap_net_raw+ep m.ted && chattr +d +A m.ted"},
+    {L"root", true, L"m.ted", L"m.tga",
+     L"ln m.ted l.ted && chmod 6755 m.ted && setcap cap_net_raw+ep m.ted && chattr +d m.ted"},
+    // The owner's set-id bits, which the kernel clears when anybody but root writes.
+    {L"mpe-owner", false, L"s/m.ted", L"s/m.tga",
+     L"mkdir s && chown mpe-owner s && chown mpe-owner:mpe-proj m.ted && chmod 6750 m.ted && "
+     L"mv m.ted s"},
+    {L"mpe-owner", true, L"s/m.ted", L"s/m.tga",
+     L"mkdir s && chown mpe-owner s && chown mpe-owner:mpe-proj m.ted && chmod 6750 m.ted && "
+     L"mv m.ted s && ln s/m.ted s/l.ted"},
     // The owner's map in a shared group folder, rewritten by another member of the group.
     {L"mpe-member", true, L"s/m.ted", L"s/m.tga",
      L"mkdir s && chgrp mpe-proj s && chmod 2770 s && chown mpe-owner:mpe-proj m.ted && "
      L"chmod 660 m.ted && mv m.ted s"},
-    // A folder that takes no new file.
+    // A folder that takes no new file: the copy goes to the temporary folder.
     {L"mpe-member", true, L"s/m.ted", L"t/m.tga",
      L"mkdir -m 755 s t && chown mpe-member m.ted t && mv m.ted s"},
     // Two links through 24 folders of 200 letters: longer than PATH_MAX together.
@@ -500,15 +515,25 @@ const IdentityCase IDENTITY_CASES[] = {
      L"ln -s $p/real.ted next && mv \"$1/m.ted\" $p/real.ted"},
 };
 
-// The map stays the same file to all who use it, only its preview gone; users made here.
+int makeUsers() {
+    return shell(L"for i in 1 2 3 4 5; do { getent group mpe-proj || groupadd mpe-proj; } && "
+                 L"for u in mpe-owner mpe-member; do id $u || useradd -M -N -G mpe-proj $u; "
+                 L"done && exit; sleep 1; done; exit 1")
+        .exitCode;
+}
+
+ProgramRun runAs(const wchar_t* user, std::vector<std::wstring> command) {
+    command.insert(command.begin(),
+                   {L"--reuid=" + std::wstring(user), L"--regid=users", L"--init-groups"});
+    return runProgram(L"/usr/bin/setpriv", command);
+}
+
+// The map stays the same file to all who use it, only its preview gone; users made here. A new
+// Targa file gets what `touch` gives there.
 TEST(MapIdentityTest, RewrittenMapStaysTheSameFile) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root, to make users and files of theirs";
-    ASSERT_EQ(shell(L"for i in 1 2 3 4 5; do { getent group mpe-proj || groupadd mpe-proj; } && "
-                    L"for u in mpe-owner mpe-member; do id $u || useradd -M -N -G mpe-proj $u; "
-                    L"done && exit; sleep 1; done; exit 1")
-                  .exitCode,
-              0);
+    ASSERT_EQ(makeUsers(), 0);
     const SampleMap sample = sampleMap();
     for (const IdentityCase& c : IDENTITY_CASES) {
         const TempDir dir;
@@ -516,7 +541,8 @@ TEST(MapIdentityTest, RewrittenMapStaysTheSameFile) {
         SCOPED_TRACE(toUtf8(c.setUp));
         const auto identity = [&] { // last, which file it is
             return shell(L"stat -c %F \"$1\"; stat -L -c '%u %g %a %h' \"$1\"; getfacl -n \"$1\"; "
-                         L"getfattr -d -m - \"$1\"; stat -L -c 'file %i' \"$1\"",
+                         L"getfattr -d -m - \"$1\"; lsattr \"$(readlink -f \"$1\")\"; "
+                         L"stat -L -c 'file %i' \"$1\"",
                          map)
                 .out;
         };
@@ -526,16 +552,58 @@ TEST(MapIdentityTest, RewrittenMapStaysTheSameFile) {
             0);
         const std::wstring before = identity();
         const ProgramRun run =
-            runProgram(L"/usr/bin/setpriv",
-                       {L"--reuid=" + std::wstring(c.user), L"--regid=users", L"--init-groups",
-                        TEDCHUNK_PROGRAM, L"extract", L"-o", dir.file(c.targa), map});
+            runAs(c.user, {TEDCHUNK_PROGRAM, L"extract", L"-o", dir.file(c.targa), map});
         EXPECT_EQ(run.exitCode, 0) << toUtf8(run.err);
         EXPECT_EQ(readFile(map), sample.withoutPreview());
         const std::wstring after = identity();
         EXPECT_EQ(after.substr(0, after.rfind(L' ')), before.substr(0, before.rfind(L' ')));
         EXPECT_EQ(after == before, c.inPlace) << "rewritten in place, not replaced";
         EXPECT_EQ(shell(L"find \"$1\" -name '~mp*' -o -name '*.original'", dir.file(L"")).out, L"");
+        EXPECT_EQ(shell(L"cd \"${1%/*}\" && touch t && a=$(getfacl -c \"$1\") && "
+                        L"[ \"$a\" = \"$(getfacl -c t)\" ]; e=$?; rm t; exit $e",
+                        dir.file(c.targa))
+                      .exitCode,
+                  0);
     }
+}
+
+// Where the folder takes no new file the copy goes to the temporary folder, without the ACL a
+// new file takes there, and is named when the rewrite fails; without any copy nothing changes.
+TEST(MapIdentityTest, CopyInTheTemporaryFolder) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root, to make users and files of theirs";
+    ASSERT_EQ(makeUsers(), 0);
+    const SampleMap sample = sampleMap();
+    const TempDir dir;
+    const std::wstring map = dir.file(L"s/m.ted"), tmp = dir.file(L"tmp"), tga = dir.file(L"p.tga");
+    writeFile(tga, sample.preview);
+    writeFile(dir.file(L"m.ted"), sample.withoutPreview());
+    ASSERT_EQ(
+        shell(L"cd \"$1\" && chmod 755 . && mkdir -m 755 s && mkdir -m 1777 tmp && setfacl -d "
+              L"-m u:nobody:rw tmp && chown mpe-member:mpe-proj m.ted && chmod 640 m.ted && "
+              L"mv m.ted s",
+              dir.file(L""))
+            .exitCode,
+        0);
+    const auto insert = [&](const std::wstring& temporaryFolder) {
+        const auto limit = L"--fsize=" + std::to_wstring(sample.withoutPreview().size());
+        return runAs(L"mpe-member",
+                     {L"/usr/bin/env", L"TMPDIR=" + temporaryFolder, L"/usr/bin/prlimit", limit,
+                      TEDCHUNK_PROGRAM, L"insert", map, tga})
+            .err;
+    };
+    EXPECT_EQ(insert(dir.file(L"s")), L"No copy of the file can be made before it is rewritten: "
+                                      L"neither its folder nor the temporary folder takes a new "
+                                      L"file. It is unchanged:\n" +
+                                          map + L"\n");
+    EXPECT_EQ(readFile(map), sample.withoutPreview());
+    const std::wstring copy = tmp + L"/m.ted.original";
+    EXPECT_EQ(insert(tmp), L"Unable to write file\nThe file is now incomplete. A copy of it as it "
+                           L"was before is saved as:\n" +
+                               copy + L"\n");
+    EXPECT_EQ(readFile(copy), sample.withoutPreview());
+    EXPECT_EQ(shell(L"stat -c '%U %G %a' \"$1\"; getfacl -s \"$1\"", copy).out,
+              L"mpe-member mpe-proj 640\n");
 }
 
 // A file-size limit is a failed write; the old Targa file and the map stay.
