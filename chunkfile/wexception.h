@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -49,4 +50,10 @@ inline IOException openFailure(const std::wstring& path) {
 
 inline FileNotFoundException notFound(const std::wstring& path) {
     return FileNotFoundException(L"Unable to find file:\n", path);
+}
+
+// The refusal of a memory budget of `available` bytes, which the map would pass.
+inline wruntime_error notEnoughMemory(std::uint64_t available) {
+    return wruntime_error(L"Not enough memory to hold the map: it needs more than the " +
+                          std::to_wstring(available >> 20) + L" MiB that are available.");
 }
