@@ -510,18 +510,16 @@ TEST_F(TedchunkTest, CgroupAndAddressSpaceLimitsEndWithASentence) {
     EXPECT_EQ(readFile(map), Bytes(40'000'000, 0));
 }
 
-// Pictures of every kind other programs write and decoders read, each described as such.
+// Pictures of every kind other programs write and decoders read: each put into a map by
+// insert (before the last, so that the list shows them in reverse) and described as such.
 TEST_F(TedchunkTest, PicturesFromOtherWritersAreAccepted) {
     const std::pair<const wchar_t*, const wchar_t*> writers[] = {
-        {L"convert p.ppm -type TrueColor -compress None tga:-",
-         L"24 bits, true colour, uncompressed"},
-        {L"convert p.ppm -type TrueColorAlpha -compress RLE tga:-",
-         L"32 bits, true colour, run-length"},
-        {L"convert p.ppm -type Palette -compress None tga:-",
-         L"8 bits, colour-mapped, uncompressed"},
-        {L"convert p.ppm -type Palette -compress RLE tga:-", L"8 bits, colour-mapped, run-length"},
-        {L"convert p.ppm -type Grayscale -compress None tga:-", L"8 bits, grey, uncompressed"},
-        {L"convert p.ppm -type Bilevel -compress RLE tga:-", L"8 bits, grey, run-length"},
+        {L"im TrueColor None", L"24 bits, true colour, uncompressed"},
+        {L"im TrueColorAlpha RLE", L"32 bits, true colour, run-length"},
+        {L"im Palette None", L"8 bits, colour-mapped, uncompressed"},
+        {L"im Palette RLE", L"8 bits, colour-mapped, run-length"},
+        {L"im Grayscale None", L"8 bits, grey, uncompressed"},
+        {L"im Bilevel RLE", L"8 bits, grey, run-length"},
         {L"pamtotga p.ppm", L"8 bits, colour-mapped, run-length"},
         {L"pamtotga -cmap16 p.ppm", L"8 bits, colour-mapped, run-length"}, // 15-bit entries
         {L"pamtotga -cmap g.pgm", L"8 bits, colour-mapped, run-length"},   // 8-bit entries
@@ -531,25 +529,24 @@ TEST_F(TedchunkTest, PicturesFromOtherWritersAreAccepted) {
         {L"pil P tga_rle", L"8 bits, colour-mapped, run-length"},
         {L"pil RGBA", L"32 bits, true colour, uncompressed"},
     };
-    std::wstring script =
-        L"cd \"$1\" && convert -size 5x3 gradient:red-blue p.ppm && "
-        L"ppmtopgm p.ppm >g.pgm && pil() { /usr/bin/python3 -c 'import sys; "
-        L"from PIL import Image; Image.open(\"p.ppm\").convert(sys.argv[1])"
-        L".save(sys.stdout.buffer, \"TGA\", compression=(sys.argv[2:] or [None])[0])' "
-        L"\"$@\"; }";
-    for (std::size_t i = 0; i < std::size(writers); ++i)
-        script += L" && " + std::wstring(writers[i].first) + L" >" + std::to_wstring(i) + L".tga";
-    const ProgramRun made = runProgram(L"/bin/sh", {L"-c", script, L"sh", dir.path().wstring()});
+    std::wstring script = L"cd \"$1\" && convert -size 5x3 gradient:red-blue p.ppm && ppmtopgm "
+                          L"p.ppm >g.pgm && : >m.ted && im() { convert p.ppm -type $1 -compress "
+                          L"$2 tga:-; } && pil() { /usr/bin/python3 -c 'import sys; from PIL "
+                          L"import Image; Image.open(\"p.ppm\").convert(sys.argv[1]).save(sys."
+                          L"stdout.buffer, \"TGA\", compression=(sys.argv[2:] or [None])[0])' "
+                          L"\"$@\"; }";
+    for (const auto& writer : writers)
+        script +=
+            L" && " + std::wstring(writer.first) + L" >p.tga && \"$0\" insert --at 0 m.ted p.tga";
+    const ProgramRun made =
+        runProgram(L"/bin/sh", {L"-c", script, TEDCHUNK_PROGRAM, dir.path().wstring()});
     ASSERT_EQ(made.exitCode, 0) << toUtf8(made.err);
-    Bytes content;
-    for (std::size_t i = 0; i < std::size(writers); ++i)
-        content = concat({content, chunk(19, readFile(path(std::to_wstring(i) + L".tga")))});
-    std::wistringstream lines(tedchunk({L"list", placeMap(L"m.ted", content)}).out);
-    for (const auto& [writer, description] : writers) {
+    std::wistringstream lines(tedchunk({L"list", path(L"m.ted")}).out);
+    for (auto writer = std::rbegin(writers); writer != std::rend(writers); ++writer) {
         std::wstring line;
         std::getline(lines, line);
-        EXPECT_EQ(line.substr(line.find(L": ")), L": Targa 5 x 3, " + std::wstring(description))
-            << writer;
+        EXPECT_EQ(line.substr(line.find(L": ")), L": Targa 5 x 3, " + std::wstring(writer->second))
+            << writer->first;
     }
 }
 
