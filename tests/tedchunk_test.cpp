@@ -431,14 +431,14 @@ TEST_F(TedchunkTest, WildcardsNameTheFilesTheyMatch) {
     EXPECT_EQ(run.err, none + L": Unable to find file:\n" + none + L"\n");
     // Where one file is expected, a pattern is the one file it matches, or a wrong command line.
     EXPECT_EQ(tedchunk({L"list", folder + L"b*"}).out.find(L"1 data"), 0u);
-    const ProgramRun several = tedchunk({L"insert", folder + L"*.ted", folder + L"b.ted"});
-    EXPECT_EQ(several.exitCode, 2);
-    EXPECT_EQ(several.err.find(L"tedchunk: insert takes a map and a picture; " + folder +
-                               L"*.ted matches 3 files\n"),
+    EXPECT_EQ(tedchunk({L"insert", folder + L"*.ted", folder + L"b.ted"})
+                  .err.find(L"tedchunk: insert takes a map and a picture; " + folder +
+                            L"*.ted matches 3 files\nUsage:"),
               0u);
 }
 #else
-// A name is its bytes, shown as given but for control characters, escaped as `ls -b` does.
+// A name is its bytes, shown as given but for control characters and bytes outside UTF-8,
+// escaped as `ls -b` does.
 TEST_F(TedchunkTest, NamesAreTheBytesGiven) {
     const std::wstring named = placeMap(L"n\xDCFF\n\t\r\x1b\x7f\u009b.ted", sample.bytes());
     const std::wstring lookalike = placeMap(L"n\uFFFD.ted", sample.bytes());
