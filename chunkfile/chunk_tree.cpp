@@ -66,10 +66,10 @@ struct Release {
 struct ChunkTree::Memory {
     explicit Memory(std::uint64_t limit) : budget(limit) {}
 
-    // Counts `bytes` more, or throws std::bad_alloc when that passes the budget.
+    // Counts `bytes` more, or refuses them with a message when that passes the budget.
     void take(std::uint64_t bytes) {
         if (bytes > budget - used)
-            throw std::bad_alloc();
+            throw notEnoughMemory(budget);
         used += bytes;
     }
 

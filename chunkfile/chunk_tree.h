@@ -36,8 +36,8 @@ private:
 };
 
 // Loads a whole chunk stream from `file` (on disk or in memory) through a BufferedFile
-// with the given window. Throws std::bad_alloc as soon as the tree would take more memory
-// than `memoryBudget` bytes.
+// with the given window. Throws notEnoughMemory's wruntime_error as soon as the tree would
+// take more memory than `memoryBudget` bytes.
 ChunkTree loadChunkTree(File& file, std::uint64_t memoryBudget,
                         std::uint32_t window = BufferedFile::WINDOW);
 

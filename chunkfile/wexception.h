@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -57,3 +58,8 @@ public:
     explicit FileHeldException(const std::wstring& path)
         : IOException(L"Unable to open file:\n", path) {}
 };
+// The refusal of a memory budget of `available` bytes, which the map would pass.
+inline wruntime_error notEnoughMemory(std::uint64_t available) {
+    return wruntime_error(L"Not enough memory to hold the map: it needs more than the " +
+                          std::to_wstring(available >> 20) + L" MiB that are available.");
+}

@@ -22,6 +22,8 @@ std::wstring shownName(const std::wstring& name) {
             shown += octal(c);
         else if (c >= 0x80 && c <= 0x9F)
             shown += octal(0xC2) + octal(c);
+        else if (c >= 0xDC80 && c <= 0xDCFF) // a byte that is no part of valid UTF-8
+            shown += octal(c & 0xFF);
         else
             shown += c;
     }

@@ -21,7 +21,7 @@ namespace {
 
 const wchar_t* const USAGE = L"Usage:\n"
                              L"  tedchunk extract [--keep] [--force] [-o OUT.tga] MAP...\n"
-                             L"  tedchunk insert [--force] [--at N] MAP PICTURE.tga\n"
+                             L"  tedchunk insert [--force | --at N] [--unchecked] MAP PICTURE.tga\n"
                              L"  tedchunk list MAP\n"
                              L"  tedchunk check MAP...\n"
                              L"  tedchunk --help | --version";
@@ -39,8 +39,11 @@ const wchar_t* const HELP =
     L"                   puts a Targa picture, unchanged, into the map as its preview,\n"
     L"                   undoing an extraction\n"
     L"      --at N       before the top-level chunk at position N (0 is the first; extract\n"
-    L"                   names the position the preview had); without it, after the last\n"
+    L"                   names the position the preview had); without it, after the last.\n"
+    L"                   At or before the map's preview, the former preview stays after it\n"
     L"      --force      replace the map's preview where it stands\n"
+    L"      --unchecked  any bytes, not only a complete Targa image: a preview as extract\n"
+    L"                   saved it, even one it said is not a complete Targa image\n"
     L"  list MAP         shows the chunk tree: type, kind, body length, header offset, and\n"
     L"                   what each top-level preview picture is\n"
     L"  check MAP...     says whether each map is well-formed; changes nothing\n"
@@ -57,9 +60,11 @@ int usageError(const std::wstring& problem) {
     return EXIT_USAGE;
 }
 
-// Ends a success line: where the preview stands, for `insert --at` to put it back there.
-std::wstring atPosition(std::size_t position) {
-    return L" (top-level position " + std::to_wstring(position) + L")";
+// Ends a success line: where the preview stands, for `insert --at` to put it back there,
+// and why its bytes are not a complete Targa image if they are not.
+std::wstring atPosition(std::size_t position, const std::wstring& problem = std::wstring()) {
+    return L" (top-level position " + std::to_wstring(position) +
+           (problem.empty() ? L"" : L"; not a complete Targa image: " + problem) + L")";
 }
 
 // A failure's text for the terminal: the name it ends with, if any, as names are shown.
@@ -144,13 +149,15 @@ int extract(const ExtractOptions& options) {
         }
         PreviewResult result = PreviewResult::NoPreview;
         std::size_t position = 0;
+        std::wstring problem;
         const bool done = report.attempt(map, [&] {
             result = runExtraction(targa, map,
                                    options.keep ? MapChange::KeepMap : MapChange::RemovePreview,
                                    options.force ? ExistingTarga::Overwrite : ExistingTarga::Refuse,
-                                   [&](std::size_t at) {
+                                   [&](std::size_t at, const std::wstring& notTarga) {
                                        saved.push_back({map, targa});
                                        position = at;
+                                       problem = notTarga;
                                    });
         });
         if (!done) {
@@ -161,7 +168,7 @@ int extract(const ExtractOptions& options) {
         } else {
             printLine(shownName(map) + L": preview saved to " + shownName(targa) +
                       (options.keep ? L", map unchanged" : L", removed from the map") +
-                      atPosition(position));
+                      atPosition(position, problem));
         }
     }
     if (anyFailed)
@@ -237,19 +244,6 @@ int runExtract(const ParsedArguments& arguments) {
     return extract(options);
 }
 
-// The value of --at: decimal digits only. Past what a size holds it stays at the largest,
-// which no map reaches.
-std::size_t topLevelPosition(const std::wstring& text) {
-    if (text.empty() || text.find_first_not_of(L"0123456789") != std::wstring::npos)
-        throw UsageError{L"--at takes a position: decimal digits, 0 for the first"};
-    std::size_t value = 0;
-    for (const wchar_t digit : text) {
-        const std::size_t next = value * 10 + static_cast<std::size_t>(digit - L'0');
-        value = value > SIZE_MAX / 10 || next < value * 10 ? SIZE_MAX : next;
-    }
-    return value;
-}
-
 int runInsert(const ParsedArguments& arguments) {
     const std::wstring& map = arguments.operands[0];
     const std::wstring& picture = arguments.operands[1];
@@ -257,18 +251,22 @@ int runInsert(const ParsedArguments& arguments) {
     const std::optional<std::wstring> at = arguments.value(L"--at");
     if (force && at)
         throw UsageError{L"--at cannot be given with --force, which keeps the preview's place"};
-    const std::optional<std::size_t> position =
-        at ? std::optional<std::size_t>(topLevelPosition(*at)) : std::nullopt;
+    if (at && (at->empty() || at->find_first_not_of(L"0123456789") != std::wstring::npos))
+        throw UsageError{L"--at takes a position: decimal digits, 0 for the first"};
     Insertion done{};
     if (!Reporter(false).attempt(map, [&] {
-            done = runInsertion(picture, map, position,
-                                force ? ExistingPreview::Replace : ExistingPreview::Refuse);
+            done = runInsertion(
+                picture, map, at, force ? ExistingPreview::Replace : ExistingPreview::Refuse,
+                arguments.has(L"--unchecked") ? PictureCheck::Unchecked : PictureCheck::Targa);
         }))
         return EXIT_FAILED;
     printLine(shownName(map) +
               (done.replaced ? L": preview replaced by " + shownName(picture)
                              : L": " + shownName(picture) + L" inserted as the preview") +
-              atPosition(done.position));
+              atPosition(done.position) +
+              (done.formerPreview ? L"; the former preview follows at top-level position " +
+                                        std::to_wstring(*done.formerPreview)
+                                  : L""));
     return EXIT_ALL_DONE;
 }
 
@@ -301,7 +299,9 @@ const Subcommand SUBCOMMANDS[] = {
      L"extract needs at least one map",
      runExtract},
     {L"insert",
-     {{L"--force"}, {L"--at", nullptr, L"a position: decimal digits, 0 for the first"}},
+     {{L"--force"},
+      {L"--unchecked"},
+      {L"--at", nullptr, L"a position: decimal digits, 0 for the first"}},
      2,
      2,
      L"insert takes a map and a picture",
@@ -309,6 +309,24 @@ const Subcommand SUBCOMMANDS[] = {
     {L"list", {}, 1, 1, L"list takes exactly one map", runList},
     {L"check", {}, 1, ANY, L"check needs at least one map", runCheck},
 };
+
+// The operands with wildcards expanded: each to every file it matches where a command
+// takes any number of maps; where it takes one file in each place, a pattern stands for
+// the one file it matches, and one that matches several is a wrong command line.
+std::vector<std::wstring> operandsOf(const Subcommand& command,
+                                     const std::vector<std::wstring>& operands) {
+    if (command.maxOperands == ANY)
+        return expandWildcards(operands);
+    std::vector<std::wstring> expanded;
+    for (const std::wstring& operand : operands) {
+        const std::vector<std::wstring> files = expandWildcards({operand});
+        if (files.size() > 1)
+            throw UsageError{std::wstring(command.wrongOperands) + L"; " + operand + L" matches " +
+                             std::to_wstring(files.size()) + L" files"};
+        expanded.push_back(files[0]);
+    }
+    return expanded;
+}
 
 int printHelp() {
     printLine(HELP);
@@ -326,7 +344,7 @@ int runSubcommand(const std::vector<std::wstring>& arguments) {
             parseArguments({arguments.begin() + 1, arguments.end()}, command.options);
         if (parsed.helpAsked)
             return printHelp();
-        parsed.operands = expandWildcards(parsed.operands);
+        parsed.operands = operandsOf(command, parsed.operands);
         if (parsed.operands.size() < command.minOperands ||
             parsed.operands.size() > command.maxOperands)
             throw UsageError{command.wrongOperands};

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+void (*afterPictureHeaderRead)(const std::wstring& path) = nullptr;
+
 namespace {
 
 // The first top-level type-19 chunk, data or container.
@@ -29,17 +31,30 @@ ChunkNode::ChildEntry* findPreview(ChunkNode& root) {
 }
 
 wruntime_error notCompleteTarga(const std::wstring& path, const std::wstring& reason) {
-    return wruntime_error(L"The picture is not a complete Targa image (" + reason + L"):\n", path);
+    return wruntime_error(L"The picture is not a complete Targa image (" + reason +
+                              L"); to put back a preview as it was extracted, add --unchecked:\n",
+                          path);
+}
+
+// A top-level position given as decimal digits; past what a size holds, the largest,
+// which no map reaches.
+std::size_t positionOf(const std::wstring& digits) {
+    std::size_t value = 0;
+    for (const wchar_t digit : digits) {
+        const std::size_t next = value * 10 + static_cast<std::size_t>(digit - L'0');
+        value = value > SIZE_MAX / 10 || next < value * 10 ? SIZE_MAX : next;
+    }
+    return value;
 }
 
 // Saves the body of the first top-level type-19 chunk to `targa`, the place found for
 // `targaPath` (created, or with Overwrite replaced as a whole once the new content is on
 // disk), and removes that chunk from the tree; returns the chunk's 0-based top-level
-// position. Nothing, with nothing written, when there is no such chunk or the first one
-// is a container.
+// position, and in `problem` why its bytes are not a complete Targa image. Nothing, with
+// nothing written, when there is no such chunk or the first one is a container.
 std::optional<std::size_t> takePreview(ChunkNode& root, const filesystem_ops::Place& targa,
                                        const std::wstring& targaPath, ExistingTarga existing,
-                                       HeldFile& map) {
+                                       HeldFile& map, std::wstring& problem) {
     const auto entry = findPreview(root);
     if (entry == root.children.end())
         return std::nullopt;
@@ -59,6 +74,7 @@ std::optional<std::size_t> takePreview(ChunkNode& root, const filesystem_ops::Pl
         &map);
     if (!written)
         throw exists;
+    problem = checkTarga(preview.data, preview.size).problem;
     const std::size_t position = entry - root.children.begin();
     root.children.erase(entry);
     return position;
@@ -66,9 +82,10 @@ std::optional<std::size_t> takePreview(ChunkNode& root, const filesystem_ops::Pl
 
 } // namespace
 
-PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& mapPath,
-                            MapChange change, ExistingTarga existing,
-                            const std::function<void(std::size_t)>& previewSaved) {
+PreviewResult
+runExtraction(const std::wstring& targaPath, const std::wstring& mapPath, MapChange change,
+              ExistingTarga existing,
+              const std::function<void(std::size_t, const std::wstring&)>& previewSaved) {
     // The Targa file is looked up once, before the map is read: a folder is never a Targa
     // file, whatever the options, and the map itself never one either.
     const filesystem_ops::Place targa = filesystem_ops::locate(targaPath, targaPath);
@@ -80,11 +97,13 @@ PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& m
     ChunkNode& root = tree.root();
     if (there && there->isSameFile(map.stamp))
         throw wruntime_error(L"The preview file must not be the map file itself.");
-    const std::optional<std::size_t> position = takePreview(root, targa, targaPath, existing, map);
+    std::wstring problem;
+    const std::optional<std::size_t> position =
+        takePreview(root, targa, targaPath, existing, map, problem);
     if (!position)
         return PreviewResult::NoPreview;
     if (previewSaved)
-        previewSaved(*position);
+        previewSaved(*position, problem);
     if (change == MapChange::RemovePreview) {
         try {
             writeFileSafely(map, [&](PhysicalFile& file) { writeChunkTree(root, file); });
@@ -99,23 +118,28 @@ PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& m
 }
 
 Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapPath,
-                       std::optional<std::size_t> position, ExistingPreview existing) {
+                       const std::optional<std::wstring>& position, ExistingPreview existing,
+                       PictureCheck check) {
     HeldFile map = holdFile(mapPath);
     ChunkTree tree = loadChunkFile(map.file);
     const std::uint64_t mapSize = map.stamp.size;
     ChunkNode& root = tree.root();
     const auto preview = findPreview(root);
-    const bool replace = preview != root.children.end();
-    if (replace && existing == ExistingPreview::Refuse)
-        throw wruntime_error(L"The map already has a preview.");
     const std::size_t count = root.children.size();
-    const std::size_t at = replace ? preview - root.children.begin() : position.value_or(count);
+    const std::size_t previewAt = preview - root.children.begin();
+    const bool replace = preview != root.children.end() && existing == ExistingPreview::Replace;
+    const std::size_t at = replace ? previewAt : position ? positionOf(*position) : count;
+    // Before the preview the new one is what extraction finds, the former one stays after it.
+    const bool before = preview != root.children.end() && !replace && position && at <= previewAt;
+    if (preview != root.children.end() && !replace && !before)
+        throw wruntime_error(L"The map already has a preview.");
+    const std::wstring typed = position ? *position : std::to_wstring(at);
     if (at > count)
-        throw wruntime_error(L"There is no top-level position " + std::to_wstring(at) +
+        throw wruntime_error(L"There is no top-level position " + typed +
                              L" in this map; the highest is " + std::to_wstring(count) + L".");
     const std::size_t container = firstOfType19(root) - root.children.begin();
     if (!replace && at > container)
-        throw wruntime_error(L"At top-level position " + std::to_wstring(at) +
+        throw wruntime_error(L"At top-level position " + typed +
                              L" the preview would follow the type-19 container at position " +
                              std::to_wstring(container) + L", and extraction would not find it.");
 
@@ -125,8 +149,22 @@ Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapP
         PhysicalFile& picture = held.file;
         const std::uint64_t size = picture.fullSize();
         if (size > LENGTH_MASK)
-            throw notCompleteTarga(picturePath, L"larger than " + std::to_wstring(LENGTH_MASK) +
-                                                    L" bytes, the largest chunk body");
+            throw wruntime_error(L"The picture is larger than " + std::to_wstring(LENGTH_MASK) +
+                                     L" bytes, the largest chunk body:\n",
+                                 picturePath);
+        // The header first, so that no junk is read whole before it is refused.
+        std::uint8_t header[TARGA_HEADER_SIZE];
+        const auto headerSize = static_cast<std::uint32_t>(std::min(size, TARGA_HEADER_SIZE));
+        const IOException unreadable(L"Unable to read file:\n", picturePath);
+        if (picture.read(header, headerSize) != headerSize)
+            throw unreadable;
+        if (afterPictureHeaderRead)
+            afterPictureHeaderRead(picturePath);
+        if (check == PictureCheck::Targa) {
+            const TargaCheck headerCheck = checkTargaHeader(header, size);
+            if (!headerCheck.complete())
+                throw notCompleteTarga(picturePath, headerCheck.problem);
+        }
         const std::uint64_t newMapSize =
             replace ? mapSize - node->size + size : mapSize + CHUNK_HEADER_SIZE + size;
         if (newMapSize > 0xFFFFFFFFu)
@@ -137,14 +175,17 @@ Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapP
             tree.renewBody(*node, bodySize);
         else
             node = &tree.insertData(root, at, PREVIEW_CHUNK_TYPE, bodySize);
-        if (picture.read(node->data, bodySize) != bodySize)
-            throw ReadException();
+        std::copy_n(header, headerSize, node->data);
+        if (picture.read(node->data + headerSize, bodySize - headerSize) != bodySize - headerSize)
+            throw unreadable;
     }
-    const TargaCheck check = checkTarga(node->data, node->size);
-    if (!check.complete())
-        throw notCompleteTarga(picturePath, check.problem);
+    if (check == PictureCheck::Targa) {
+        const TargaCheck whole = checkTarga(node->data, node->size);
+        if (!whole.complete())
+            throw notCompleteTarga(picturePath, whole.problem);
+    }
     writeFileSafely(map, [&](PhysicalFile& file) { writeChunkTree(root, file); });
-    return {at, replace};
+    return {at, replace, before ? std::optional<std::size_t>(previewAt + 1) : std::nullopt};
 }
 
 void extractPreview(const std::wstring& targaPath, const std::wstring& mapPath) {

@@ -21,5 +21,14 @@ struct TargaCheck {
     std::wstring description() const;
 };
 
+constexpr std::uint64_t TARGA_HEADER_SIZE = 18;
+
 // Checks the `size` bytes at `bytes`, which may be anything; reads none beyond them.
 TargaCheck checkTarga(const std::uint8_t* bytes, std::uint64_t size);
+
+// What the header alone says of a picture of `size` bytes, before the rest is read:
+// `header` holds its first min(size, TARGA_HEADER_SIZE) bytes. Refuses, with the problem
+// checkTarga would name, a picture whose header fields are wrong or whose size is too
+// small for what the header says follows; a picture it passes may still be refused by
+// checkTarga (the run-length packets are not seen here).
+TargaCheck checkTargaHeader(const std::uint8_t* header, std::uint64_t size);

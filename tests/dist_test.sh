@@ -2,6 +2,7 @@
 # dist_test.sh ZIP TESTS.EXE [ARGUMENTS...]: checks the unpacked download, then runs its programs.
 set -eu
 zip=$1 && shift
+version=${zip##*-extractor-} && version=${version%-win64.zip}
 here=$(cd "$(dirname "$0")/.." && pwd)
 
 fail() { echo "dist_test: $*" >&2; exit 1; }
@@ -21,6 +22,10 @@ for program in PreviewExtractor.exe tedchunk.exe; do
         sed -n 's/^[[:space:]]*DLL Name: //p' | tr '[:upper:]' '[:lower:]')
     ! echo "$imports" | grep -v -x -F "$present" || fail "$program imports these; Windows lacks them"
     ! grep -q -a -F "$here" "$folder/$program" || fail "$program contains the build path $here"
+    # What Explorer's properties show: the icon, and the version the zip is named after.
+    info=$(x86_64-w64-mingw32-windres -i "$folder/$program" -O rc)
+    echo "$info" | grep -q RT_GROUP_ICON || fail "$program has no icon"
+    echo "$info" | grep -q -F "\"ProductVersion\", \"$version\"" || fail "$program: no version $version"
 done
 
 # The guides as Notepad shows them: CRLF, the German one UTF-8 with a BOM, the English ASCII.

@@ -1,4 +1,5 @@
 // The dialog's command, its message boxes, and the name it offers for the Targa file.
+#include "failure_text.h"
 #include "message_box.h"
 #include "preview.h"
 #include "preview_name.h"
@@ -46,6 +47,21 @@ TEST(ExtractPreviewTest, ShowsEveryOutcomeButSuccess) {
     expected.push_back({L"Unable to find file:\n" + dir.file(L"missing.ted"), MESSAGE_OK});
     EXPECT_EQ(shown, expected);
     EXPECT_EQ(readFile(map), sample.withoutPreview());
+}
+
+// A picture that shrinks while insert reads it is named in the failure; the map is kept.
+TEST(InsertionTest, PictureThatShrinksIsNamed) {
+    const TempDir dir;
+    const std::wstring map = dir.file(L"m.ted"), picture = dir.file(L"p.tga");
+    writeFile(map, {});
+    writeFile(picture, tga(0, 0, 3, 0, 0, 2, 1, 8, {1, 2}));
+    afterPictureHeaderRead = [](const std::wstring& path) {
+        std::filesystem::resize_file(nativePath(path), 19);
+    };
+    EXPECT_EQ(failureOf([&] { runInsertion(picture, map); })->wide(),
+              L"Unable to read file:\n" + picture);
+    afterPictureHeaderRead = nullptr;
+    EXPECT_TRUE(readFile(map).empty());
 }
 
 TEST(PreviewNameTest, BareFileNameDropsFolderAndLastExtension) {

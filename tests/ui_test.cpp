@@ -70,13 +70,15 @@ TEST_F(MainDialogTest, DropFillsTheFieldWithTheFirstNameThatFits) {
     EXPECT_TRUE(shown.empty());
 }
 
-// Shown as the program's entry shows one: a standard exception's narrow text, MB_OK.
+// Shown as the program's entry shows one, MB_OK; running out of memory as a sentence.
 TEST_F(MainDialogTest, FailureInAHandlerIsReportedAndEndsTheDialog) {
     failing = true;
     SendMessageW(dialog, WM_COMMAND, IDC_BROWSE, 0);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(std::tie(shown[0].wide, shown[0].narrowText, shown[0].style),
-              std::make_tuple(false, std::string(std::bad_alloc().what()), MESSAGE_OK));
+    EXPECT_EQ(std::tie(shown[0].wide, shown[0].text, shown[0].style),
+              std::make_tuple(true,
+                              L"Not enough memory: the system refused more, and the work stopped.",
+                              MESSAGE_OK));
     EXPECT_FALSE(IsWindowVisible(dialog));
 }
 

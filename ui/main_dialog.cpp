@@ -24,6 +24,13 @@ void applyEnableRule(HWND dialog, const std::wstring& path) {
 }
 
 void initialise(HWND dialog, const wchar_t* startPath) {
+    // The program's icon (number 1, see program_info.rc.in) for the caption and taskbar.
+    const HINSTANCE program = GetModuleHandleW(nullptr);
+    for (const auto& [kind, size] : {std::pair{ICON_SMALL, SM_CXSMICON}, {ICON_BIG, SM_CXICON}})
+        SendMessageW(dialog, WM_SETICON, kind,
+                     reinterpret_cast<LPARAM>(LoadImageW(program, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                         GetSystemMetrics(size),
+                                                         GetSystemMetrics(size), LR_SHARED)));
     // Setting the text runs the enable rule through EN_CHANGE; a start path enables the
     // button even when it names a folder.
     SetWindowTextW(GetDlgItem(dialog, IDC_MAP_PATH), startPath);

@@ -1,10 +1,15 @@
 // Arbitrary bytes as a picture: nothing read past them; a complete image ends within them,
-// is described alike cut after its image data and refused a byte shorter; a refusal says why.
+// is described alike cut after its image data and refused a byte shorter; a refusal says why,
+// the same one when the header alone refuses it.
 #include "fuzz_support.h"
 #include "targa.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const TargaCheck check = checkTarga(data, size);
+    // The header alone refuses only what the whole check refuses, for the same reason.
+    const TargaCheck header = checkTargaHeader(data, size);
+    if (!header.complete() && header.problem != check.problem)
+        fail("the header's refusal differs from the whole check's");
     if (!check.complete()) {
         if (check.description() != L"not a complete Targa image (" + check.problem + L")")
             fail("a refusal without its reason");

@@ -4,6 +4,7 @@
 #include "wexception.h"
 
 #include <exception>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -19,11 +20,15 @@ struct FailureText {
 };
 
 // Runs `body` as the user-facing entry points do: a standard exception or a wexception
-// escaping it comes back as its text, anything else passes on. Nothing when `body` ran to
-// its end.
+// escaping it comes back as its text (the system running out of memory as a sentence, not
+// the library's "std::bad_alloc"), anything else passes on. Nothing when `body` ran to its
+// end.
 template <typename Body> std::optional<FailureText> failureOf(Body&& body) {
     try {
         body();
+    } catch (const std::bad_alloc&) {
+        return FailureText{false, std::string(),
+                           L"Not enough memory: the system refused more, and the work stopped."};
     } catch (const std::exception& e) {
         return FailureText{true, e.what(), std::wstring()};
     } catch (const wexception& e) {
