@@ -9,6 +9,7 @@ namespace {
 // more from a large body took from one to eight times as long, at random; pieces of
 // 256 KiB and less did not.
 constexpr std::uint32_t PIECE = 256u << 10;
+constexpr std::uint32_t PAGE = 4096;
 
 } // namespace
 
@@ -93,9 +94,14 @@ std::uint32_t BufferedFile::read(void* buffer, std::uint32_t count) {
             position += n;
             break;
         }
-        makeRoom(std::min(capacity, end - position));
+        // Past a skip longer than the window (a large body) a page will do: what is read
+        // there is most likely a header before the next skip.
+        const bool skipped = position > std::uint64_t(windowStart) + windowFill + capacity;
+        const std::uint32_t fill =
+            std::min(skipped ? std::min(PAGE, capacity) : capacity, end - position);
+        makeRoom(fill);
         windowStart = position;
-        windowFill = readThrough(window.data(), std::min(capacity, end - position), position);
+        windowFill = readThrough(window.data(), fill, position);
         if (windowFill == 0)
             break;
     }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A file with a current position. Sizes and positions are 32-bit.
 class File {
@@ -60,3 +61,11 @@ private:
     std::uint32_t position = 0;
     std::uint32_t knownSize = 0;
 };
+
+// Copies `count` bytes at `fromOffset` of `from` to `toOffset` of `to` and leaves `to` at
+// the end of what was copied. Between two PhysicalFiles the system copies them
+// (native::copyRange); with a file in memory on either side they go through `buffer`,
+// which is used as large as it is (COPY_BUFFER when empty). Returns the count done, less
+// on a failure or when the source ends first.
+std::uint32_t copyBetween(File& from, std::uint32_t fromOffset, File& to, std::uint32_t toOffset,
+                          std::uint32_t count, std::vector<std::uint8_t>& buffer);

@@ -79,6 +79,29 @@ std::uint64_t sizeOf(int file) {
     return ::fstat(file, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
 
+bool systemCopy = true;
+
+std::uint64_t copyRange(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset,
+                        std::uint64_t count, std::vector<std::uint8_t>& buffer) {
+    std::uint64_t done = 0;
+    while (systemCopy && done < count) {
+        auto in = static_cast<loff_t>(fromOffset + done),
+             out = static_cast<loff_t>(toOffset + done);
+        const ssize_t n = ::copy_file_range(from, &in, to, &out, count - done, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        // No such call, or none between these files (other file systems, kinds of file
+        // it does not take): the rest goes through the buffer.
+        if (n < 0 && (errno == ENOSYS || errno == EXDEV || errno == EOPNOTSUPP || errno == EINVAL))
+            break;
+        if (n <= 0)
+            return done;
+        done += static_cast<std::uint64_t>(n);
+    }
+    return done +
+           copyThroughBuffer(from, fromOffset + done, to, toOffset + done, count - done, buffer);
+}
+
 bool sync(int file) {
     return ::fsync(file) == 0;
 }

@@ -16,7 +16,6 @@ namespace {
 using namespace filesystem_ops;
 
 constexpr int NAME_ATTEMPTS = 64;
-constexpr std::uint32_t COPY_STEP = 1 << 20;
 
 std::wstring nameOf(const std::wstring& path) {
     return path.substr(folderOf(path).size());
@@ -93,11 +92,10 @@ void writeAndFlush(PhysicalFile& file, const std::function<void(PhysicalFile&)>&
 }
 
 void copyWhole(PhysicalFile& from, PhysicalFile& to) {
-    std::vector<char> buffer(COPY_STEP);
-    while (const std::uint32_t got = from.read(buffer.data(), COPY_STEP))
-        to.write(buffer.data(), got);
-    // A failed write moves nothing, so the copy comes out short.
-    if (to.fullSize() != from.fullSize() || !to.flush())
+    std::vector<std::uint8_t> buffer;
+    const std::uint64_t size = from.fullSize();
+    if (native::copyRange(from.handle(), 0, to.handle(), 0, size, buffer) != size ||
+        to.fullSize() != size || !to.flush())
         throw WriteException();
 }
 
@@ -113,10 +111,13 @@ void rewrite(PhysicalFile& original, const std::function<void(PhysicalFile&)>& w
 // goes when the rewrite is done; when the rewrite fails, it stays under a name that says
 // what it is, and the message names it.
 void rewriteAfterCopy(PhysicalFile& original, TemporaryFile& copy,
-                      const std::function<void(PhysicalFile&)>& writeContent) {
+                      const std::function<void(PhysicalFile&)>& writeContent,
+                      const std::function<void(PhysicalFile*)>& beforeInPlace) {
     giveGroupAndMode(original.handle(), copy.file->handle());
     copyWhole(original, *copy.file);
     flushFolder(copy.place);
+    if (beforeInPlace)
+        beforeInPlace(&*copy.file);
     const InterruptionsHeld held;
     try {
         rewrite(original, writeContent);
@@ -131,7 +132,8 @@ void rewriteAfterCopy(PhysicalFile& original, TemporaryFile& copy,
 } // namespace
 
 void writeFileSafely(const std::wstring& path, WriteTarget target,
-                     const std::function<void(PhysicalFile&)>& writeContent) {
+                     const std::function<void(PhysicalFile&)>& writeContent,
+                     const std::function<void(PhysicalFile*)>& beforeInPlace) {
     const Place place = locate(path, path);
     FileHandle existing = openExisting(place, path);
     if (!existing && target == WriteTarget::ExistingFile)
@@ -143,6 +145,8 @@ void writeFileSafely(const std::wstring& path, WriteTarget target,
         if (!existing)
             throw openFailure(path);
         PhysicalFile inPlace(std::move(existing));
+        if (beforeInPlace)
+            beforeInPlace(nullptr);
         rewrite(inPlace, writeContent);
         return;
     }
@@ -151,7 +155,7 @@ void writeFileSafely(const std::wstring& path, WriteTarget target,
         giveNewFileMode(replacement);
     } else if (!giveIdentity(existing.get(), replacement)) {
         PhysicalFile original(std::move(existing));
-        rewriteAfterCopy(original, temporary, writeContent);
+        rewriteAfterCopy(original, temporary, writeContent, beforeInPlace);
         return;
     }
     existing.reset(); // no handle of ours may stand in the replace's way

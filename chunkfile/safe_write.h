@@ -29,8 +29,13 @@ enum class WriteTarget {
 // a failed write or flush gives WriteException, or, when it left a file rewritten in
 // place incomplete, IOException with "Unable to write file" and the path of the copy
 // that was kept.
+//
+// `beforeInPlace`, if given, is called before a file is rewritten in place, when the old
+// content is about to go: with the complete, flushed copy of it, or with null where there
+// is none, so that content read from the old file is read from the copy, or held, instead.
 void writeFileSafely(const std::wstring& path, WriteTarget target,
-                     const std::function<void(PhysicalFile&)>& writeContent);
+                     const std::function<void(PhysicalFile&)>& writeContent,
+                     const std::function<void(PhysicalFile* copy)>& beforeInPlace = nullptr);
 
 // Test seam: when set, called with the path of each temporary file right after it is
 // created.

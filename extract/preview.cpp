@@ -35,19 +35,31 @@ wruntime_error notCompleteTarga(const std::wstring& path, const std::wstring& re
 // replaced as a whole once the new content is on disk) and removes that chunk from the
 // tree; returns the chunk's 0-based top-level position. Nothing, with nothing written,
 // when there is no such chunk or the first one is a container.
-std::optional<std::size_t> takePreview(ChunkNode& root, const std::wstring& targaPath) {
+std::optional<std::size_t> takePreview(ChunkTree& tree, const std::wstring& targaPath) {
+    ChunkNode& root = tree.root();
     const auto entry = findPreview(root);
     if (entry == root.children.end())
         return std::nullopt;
     const ChunkNode& preview = *entry->child;
     // A preview that did not reach the disk must not be removed from the map.
-    writeFileSafely(targaPath, WriteTarget::NewOrExisting, [&](PhysicalFile& targa) {
-        if (targa.write(preview.data, preview.size) != preview.size)
-            throw WriteException();
-    });
+    writeFileSafely(targaPath, WriteTarget::NewOrExisting,
+                    [&](PhysicalFile& targa) { tree.copyBody(preview, targa); });
     const std::size_t position = entry - root.children.begin();
     root.children.erase(entry);
     return position;
+}
+
+// Replaces the map the tree was loaded from with the tree. A rewrite in place reads the
+// bodies from the copy made of the map first, or holds them where there is none; the
+// tree's own handle on the map is closed before the new map takes its place.
+void writeMap(ChunkTree& tree, const std::wstring& mapPath) {
+    writeFileSafely(
+        mapPath, WriteTarget::ExistingFile,
+        [&](PhysicalFile& file) {
+            writeChunkTree(tree, file);
+            tree.closeSource();
+        },
+        [&](PhysicalFile* copy) { copy ? tree.readFrom(*copy) : tree.holdBodies(); });
 }
 
 } // namespace
@@ -65,14 +77,13 @@ PreviewResult runExtraction(const std::wstring& targaPath, const std::wstring& m
     if (existing == ExistingTarga::Refuse && findPreview(root) != root.children.end() &&
         filesystem_ops::exists(targaPath))
         throw wruntime_error(L"The preview file already exists:\n", targaPath);
-    const std::optional<std::size_t> position = takePreview(root, targaPath);
+    const std::optional<std::size_t> position = takePreview(tree, targaPath);
     if (!position)
         return PreviewResult::NoPreview;
     if (previewSaved)
         previewSaved(*position);
     if (change == MapChange::RemovePreview)
-        writeFileSafely(mapPath, WriteTarget::ExistingFile,
-                        [&](PhysicalFile& file) { writeChunkTree(root, file); });
+        writeMap(tree, mapPath);
     return PreviewResult::Extracted;
 }
 
@@ -119,8 +130,7 @@ Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapP
     const TargaCheck check = checkTarga(node->data, node->size);
     if (!check.complete())
         throw notCompleteTarga(picturePath, check.problem);
-    writeFileSafely(mapPath, WriteTarget::ExistingFile,
-                    [&](PhysicalFile& file) { writeChunkTree(root, file); });
+    writeMap(tree, mapPath);
     return {at, replace};
 }
 
