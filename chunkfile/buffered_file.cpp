@@ -14,18 +14,6 @@ constexpr std::uint32_t PAGE = 4096;
 BufferedFile::BufferedFile(File& f, std::uint32_t window)
     : file(f), capacity(window), end(f.size()) {}
 
-std::uint32_t BufferedFile::size() {
-    return end;
-}
-
-void BufferedFile::seek(std::uint32_t pos) {
-    position = pos < end ? pos : end;
-}
-
-std::uint32_t BufferedFile::tell() {
-    return position;
-}
-
 std::uint32_t BufferedFile::readThrough(void* buffer, std::uint32_t count, std::uint32_t offset) {
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     std::uint32_t done = 0;
@@ -40,7 +28,7 @@ std::uint32_t BufferedFile::readThrough(void* buffer, std::uint32_t count, std::
     return done;
 }
 
-std::uint32_t BufferedFile::read(void* buffer, std::uint32_t count) {
+std::uint32_t BufferedFile::readBeyondWindow(void* buffer, std::uint32_t count) {
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     count = std::min(count, end - position);
     std::uint32_t done = 0;

@@ -96,8 +96,8 @@ struct ChunkTree::Memory {
             return own;
         }
         alignment = std::max(alignment, LEAST_ALIGNMENT);
-        const std::size_t padding =
-            (alignment - reinterpret_cast<std::uintptr_t>(next) % alignment) % alignment;
+        // Alignments are powers of two.
+        const std::size_t padding = (0 - reinterpret_cast<std::uintptr_t>(next)) & (alignment - 1);
         if (bytes + padding > left) {
             next = piece(block);
             left = block;
