@@ -1,14 +1,16 @@
-// Writes one of the benchmark's map shapes: big, typical or tiny.
+// Writes one of the benchmark's map shapes: big, typical, tiny or huge.
 //
 // The map is built in memory, headers patched as each chunk closes, and written with
-// one call; the chunk layer is not used, so a fault there cannot hide in the maps it is
-// measured on. The content is the same on every run.
+// one call (huge: its large bodies are holes in the file, never in memory); the chunk
+// layer is not used, so a fault there cannot hide in the maps it is measured on. The
+// content is the same on every run.
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -179,10 +181,10 @@ void typical(MapBuilder& map) {
     }
 }
 
-// 1,000,000 data chunks of 8 bytes in 1,000 containers, after a small preview.
+// 300,000 data chunks of 8 bytes in 300 containers, after a small preview.
 void tiny(MapBuilder& map) {
     map.preview(64, 64);
-    for (int c = 0; c < 1000; ++c) {
+    for (int c = 0; c < 300; ++c) {
         map.begin(10);
         for (int d = 0; d < 1000; ++d)
             map.data(11 + d % 4, 8);
@@ -190,11 +192,36 @@ void tiny(MapBuilder& map) {
     }
 }
 
+// 1 GiB and a little: a small preview and four data chunks of 256 MiB, their bodies holes.
+// Returns the map's size, 0 when it could not be written.
+std::size_t writeHuge(MapBuilder& map, std::FILE* out) {
+    map.data(1, 4 * KiB);
+    map.preview(128, 128);
+    std::size_t size = map.size();
+    bool written = std::fwrite(map.content().data(), 1, size, out) == size;
+    const std::uint32_t body = 256 * MiB;
+    for (std::uint32_t type = 50; type < 54; ++type) {
+        const std::uint8_t header[HEADER] = {std::uint8_t(type),
+                                             0,
+                                             0,
+                                             0,
+                                             std::uint8_t(body),
+                                             std::uint8_t(body >> 8),
+                                             std::uint8_t(body >> 16),
+                                             std::uint8_t(body >> 24)};
+        written = written && std::fwrite(header, 1, HEADER, out) == HEADER &&
+                  std::fseek(out, body, SEEK_CUR) == 0;
+        size += HEADER + body;
+    }
+    written = written && std::fflush(out) == 0 && ftruncate(fileno(out), off_t(size)) == 0;
+    return written ? size : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "Usage: generate_map big|typical|tiny OUT.ted\n");
+        std::fprintf(stderr, "Usage: generate_map big|typical|tiny|huge OUT.ted\n");
         return 2;
     }
     const std::string shape = argv[1];
@@ -205,6 +232,16 @@ int main(int argc, char** argv) {
         typical(map);
     } else if (shape == "tiny") {
         tiny(map);
+    } else if (shape == "huge") {
+        std::FILE* out = std::fopen(argv[2], "wb");
+        const std::size_t size = out ? writeHuge(map, out) : 0;
+        if (size == 0 || std::fclose(out) != 0) {
+            std::perror(argv[2]);
+            return 1;
+        }
+        std::printf("%zu bytes, %zu chunks, preview at %zu, %zu bytes\n", size, map.chunks() + 4,
+                    map.previewOffset(), map.previewBody());
+        return 0;
     } else {
         std::fprintf(stderr, "generate_map: unknown shape %s\n", shape.c_str());
         return 2;

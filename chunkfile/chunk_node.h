@@ -1,13 +1,15 @@
 #pragma once
 
-#include "chunk_writer.h"
+#include "chunk_format.h"
 
 #include <cstddef>
 #include <cstdint>
 
-// One chunk held in memory with its whole subtree. A node with data is a data chunk; a
-// node without data is a container (the root stands for the file itself). Nodes, child
-// lists and bodies belong to the ChunkTree (chunk_tree.h) they were loaded into.
+// One chunk of a ChunkTree (chunk_tree.h) with its whole subtree: its kind, its children
+// in order and its length, but not its body. A data chunk's body is, by default, the range
+// of the tree's source file after the chunk's header; a body given in memory (insertData,
+// renewBody) is `data`. A container is a chunk read as one; the root stands for the file.
+// Nodes, child arrays and bodies in memory belong to the tree.
 class ChunkNode {
 public:
     struct ChildEntry {
@@ -31,13 +33,20 @@ public:
         std::uint32_t count = 0;
     };
 
-    // Writes the content (body bytes, or each child with its header). Short writes
-    // throw WriteException.
-    void write(ChunkWriter& writer) const;
+    // Where a chunk that did not come from the source "is" in it.
+    static constexpr std::uint32_t NOT_IN_SOURCE = 0xFFFFFFFFu;
 
-    bool isContainer() const { return !data; }
+    bool isContainer() const { return !data && (sourceField & CONTAINER_FLAG); }
 
     Children children;
+    // A data chunk's body in memory, or null when it is in the source.
     std::uint8_t* data = nullptr;
+    // A data chunk's body length.
     std::uint32_t size = 0;
+    // Where the chunk's header is in the tree's source, and the size field it holds there:
+    // a header the writer computes alike is copied from there with its neighbours.
+    std::uint32_t source = NOT_IN_SOURCE;
+    std::uint32_t sourceField = 0;
+    // The body length as written, which the writer works out before it writes.
+    mutable std::uint32_t length = 0;
 };

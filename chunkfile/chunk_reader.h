@@ -1,14 +1,14 @@
 #pragma once
 
+#include "buffered_file.h"
 #include "chunk_format.h"
-#include "file.h"
 
 #include <cstdint>
 
 // Walks a chunk stream level by level without recursion or allocation. Set the state
 // with begin() (or by hand) before the first nextChunk().
 struct ChunkReader {
-    explicit ChunkReader(File& f) : file(f) { begin(); }
+    explicit ChunkReader(BufferedFile& f) : file(f) { begin(); }
 
     // The file level acts as a container whose children are the top-level chunks.
     void begin();
@@ -23,7 +23,7 @@ struct ChunkReader {
     // there are not that many.
     void readData(void* buffer, std::int32_t count);
 
-    File& file;
+    BufferedFile& file; // its own calls, not a File's, on the path of every header
     std::int32_t consumed = 0;
     // Body length of the current data chunk; -1 for a container or no open chunk.
     std::int32_t currentSize = -1;

@@ -1,10 +1,12 @@
 #include "chunk_tree.h"
 #include "chunk_reader.h"
+#include "chunk_writer.h"
 #include "file.h"
 #include "native.h"
 #include "wexception.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -94,8 +96,8 @@ struct ChunkTree::Memory {
             return own;
         }
         alignment = std::max(alignment, LEAST_ALIGNMENT);
-        const std::size_t padding =
-            (alignment - reinterpret_cast<std::uintptr_t>(next) % alignment) % alignment;
+        // Alignments are powers of two.
+        const std::size_t padding = (0 - reinterpret_cast<std::uintptr_t>(next)) & (alignment - 1);
         if (bytes + padding > left) {
             next = piece(block);
             left = block;
@@ -147,6 +149,31 @@ void ChunkTree::renewBody(ChunkNode& node, std::uint32_t size) {
     node.size = size;
 }
 
+void ChunkTree::copyBody(const ChunkNode& node, File& out) const {
+    if (node.data) {
+        if (out.write(node.data, node.size) != node.size)
+            throw WriteException();
+        return;
+    }
+    std::vector<std::uint8_t> buffer;
+    const std::uint32_t at = node.source + CHUNK_HEADER_SIZE;
+    if (copyBetween(*source, at, out, out.tell(), node.size, buffer) != node.size) {
+        if (std::uint64_t(at) + node.size > source->size())
+            throw ReadException();
+        throw WriteException();
+    }
+}
+
+std::uint32_t ChunkTree::readBody(const ChunkNode& node, void* buffer, std::uint32_t count) const {
+    count = std::min(count, node.size);
+    if (node.data) {
+        std::memcpy(buffer, node.data, count);
+        return count;
+    }
+    source->seek(node.source + CHUNK_HEADER_SIZE);
+    return source->read(buffer, count);
+}
+
 // Builds a tree chunk by chunk from a reader, as deep as the reader nests.
 class ChunkTreeLoader {
 public:
@@ -157,10 +184,16 @@ public:
     // root of the whole file.
     ChunkNode* load(std::size_t depth) {
         auto* node = new (memory.allocate(sizeof(ChunkNode), alignof(ChunkNode))) ChunkNode();
+        node->sourceField = CONTAINER_FLAG; // the root: the file as a container
+        if (depth > 0) {
+            const std::uint32_t body = reader.file.tell();
+            node->source = body - CHUNK_HEADER_SIZE;
+            node->sourceField = reader.currentSize >= 0
+                                    ? static_cast<std::uint32_t>(reader.currentSize)
+                                    : CONTAINER_FLAG | (reader.ends[reader.depth] - body);
+        }
         if (reader.currentSize >= 0) {
             node->size = static_cast<std::uint32_t>(reader.currentSize);
-            node->data = memory.allocateBody(node->size);
-            reader.readData(node->data, reader.currentSize);
             return node;
         }
         // The children gather in this level's list, reused from container to container,
@@ -183,10 +216,20 @@ public:
     }
 
     // A whole file's tree, which may take `budget` bytes at the most.
-    static ChunkTree loadTree(ChunkReader& reader, std::uint64_t budget) {
+    static ChunkTree loadTree(ChunkReader& reader, std::uint64_t budget, File& source) {
         ChunkTree tree;
+        tree.source = &source;
         tree.memory = std::make_unique<ChunkTree::Memory>(budget);
         tree.rootNode = ChunkTreeLoader(reader, *tree.memory).load(0);
+        // The headers account for every byte; the file must still hold them all (a file
+        // may shrink beneath the reader, which the headers cannot show).
+        const std::uint32_t size = reader.file.size();
+        std::uint8_t last;
+        if (size > 0) {
+            reader.file.seek(size - 1);
+            if (reader.file.read(&last, 1) != 1)
+                throw ReadException();
+        }
         return tree;
     }
 
@@ -196,10 +239,10 @@ private:
     std::vector<std::vector<ChunkNode::ChildEntry>> levels;
 };
 
-ChunkTree loadChunkTree(File& file, std::uint64_t memoryBudget, std::uint32_t window) {
-    BufferedFile buffered(file, window);
+ChunkTree loadChunkTree(File& source, std::uint64_t memoryBudget, std::uint32_t window) {
+    BufferedFile buffered(source, window);
     ChunkReader reader(buffered);
-    return ChunkTreeLoader::loadTree(reader, memoryBudget);
+    return ChunkTreeLoader::loadTree(reader, memoryBudget, source);
 }
 
 ChunkTree loadChunkFile(PhysicalFile& file) {
@@ -208,10 +251,56 @@ ChunkTree loadChunkFile(PhysicalFile& file) {
     return loadChunkTree(file, native::availableMemory());
 }
 
-void writeChunkTree(const ChunkNode& root, File& file, std::uint32_t window) {
-    BufferedFile buffered(file, window);
-    ChunkWriter writer(buffered);
-    root.write(writer);
-    if (!buffered.flush())
-        throw WriteException();
+namespace {
+
+// Works out the body length of every container as it will be written.
+std::uint64_t measure(const ChunkNode& node) {
+    if (!node.isContainer())
+        return node.size;
+    std::uint64_t length = 0;
+    for (const ChunkNode::ChildEntry& entry : node.children)
+        length += CHUNK_HEADER_SIZE + measure(*entry.child);
+    node.length = static_cast<std::uint32_t>(length);
+    return length;
+}
+
+void encodeLE32(std::uint8_t* bytes, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// Each child with its header: a container with children is marked as one, an empty one is
+// written as an empty data chunk. A header the source holds alike, and a body that is
+// there, are ranges of it (`source`: the source may be read).
+void writeChildren(const ChunkNode& node, ChunkWriter& writer, bool source) {
+    for (const ChunkNode::ChildEntry& entry : node.children) {
+        const ChunkNode& child = *entry.child;
+        const std::uint32_t sizeField =
+            child.isContainer()
+                ? (child.children.size() ? CONTAINER_FLAG : 0) | (child.length & LENGTH_MASK)
+                : child.size;
+        if (source && child.source != ChunkNode::NOT_IN_SOURCE && sizeField == child.sourceField) {
+            writer.range(child.source, CHUNK_HEADER_SIZE);
+        } else {
+            std::uint8_t header[CHUNK_HEADER_SIZE];
+            encodeLE32(header, entry.type);
+            encodeLE32(header + 4, sizeField);
+            writer.bytes(header, CHUNK_HEADER_SIZE);
+        }
+        if (child.isContainer())
+            writeChildren(child, writer, source);
+        else if (child.data)
+            writer.bytes(child.data, child.size);
+        else
+            writer.range(child.source + CHUNK_HEADER_SIZE, child.size);
+    }
+}
+
+} // namespace
+
+void writeChunkTree(const ChunkTree& tree, File& out, std::uint32_t window) {
+    measure(tree.root());
+    ChunkWriter writer(tree.source, out, window);
+    writeChildren(tree.root(), writer, tree.source != nullptr);
+    writer.finish();
 }

@@ -7,9 +7,11 @@
 #include <memory>
 #include <string>
 
-// A whole chunk file in memory. Its nodes, child arrays and bodies come from blocks of up
-// to 1 MiB (a large body has memory of its own) that all go at once with the tree; why
-// an arena rather than nodes that own their subtrees: docs/architecture.md.
+// The structure of a whole chunk file: types, kinds, order and lengths of all its chunks.
+// Bodies stay in the file the tree was loaded from, its source; only bodies a command
+// supplies are held in memory. Nodes, child arrays and those bodies come from blocks of up
+// to 1 MiB (a large body has memory of its own) that all go at once with the tree; why an
+// arena, and why bodies on disk: docs/architecture.md.
 class ChunkTree {
 public:
     ~ChunkTree();
@@ -20,33 +22,58 @@ public:
     const ChunkNode& root() const { return *rootNode; }
 
     // Puts a new data chunk of `type` before child `position` of `parent` (a container of
-    // this tree), with a body of `size` bytes for the caller to fill.
+    // this tree), with a body in memory of `size` bytes for the caller to fill (`data`).
     ChunkNode& insertData(ChunkNode& parent, std::size_t position, std::uint32_t type,
                           std::uint32_t size);
-    // Gives `node`, a data chunk of this tree, a new body of `size` bytes to fill.
+    // Gives `node`, a data chunk of this tree, a new body in memory of `size` bytes to fill.
     void renewBody(ChunkNode& node, std::uint32_t size);
+
+    // Writes the body of `node`, a data chunk of this tree, at `out`'s position.
+    // WriteException when `out` does not take all of it, ReadException when the source no
+    // longer holds it.
+    void copyBody(const ChunkNode& node, File& out) const;
+    // Reads the first `count` bytes of the body of data chunk `node` (fewer when the body is
+    // shorter); returns how many were read.
+    std::uint32_t readBody(const ChunkNode& node, void* buffer, std::uint32_t count) const;
+
+    // Reads the bodies from `copy` from now on: a file with the source's content, made
+    // before the source is rewritten in place.
+    void readFrom(File& copy) { source = &copy; }
 
     struct Memory;
 
 private:
     friend class ChunkTreeLoader;
+    friend void writeChunkTree(const ChunkTree&, File&, std::uint32_t);
     ChunkTree();
     std::unique_ptr<Memory> memory;
     ChunkNode* rootNode;
+    File* source = nullptr;
 };
 
-// Loads a whole chunk stream from `file` (on disk or in memory) through a BufferedFile
-// with the given window. Throws notEnoughMemory's wruntime_error as soon as the tree would
-// take more memory than `memoryBudget` bytes.
-ChunkTree loadChunkTree(File& file, std::uint64_t memoryBudget,
-                        std::uint32_t window = BufferedFile::WINDOW);
+// How much of the file loading reads at a time: headers only, with the bodies between
+// them skipped.
+constexpr std::uint32_t LOAD_WINDOW = 64u << 10;
 
-// Loads the whole chunk stream of `file`, an open file on disk. Refuses a file larger than
-// a 32-bit size can describe with ReadException rather than reading only part of it. The
-// tree may take as much memory as the machine has available, so that a map of millions
-// of chunks ends with a message rather than exhausting the machine.
+// Loads the structure of a whole chunk stream from `source` (on disk or in memory) through
+// a BufferedFile with the given window, reading headers only. The tree reads its bodies
+// from `source`, which must stay open and unchanged until the last write from the tree.
+// Throws notEnoughMemory's wruntime_error as soon as the tree would take more memory than
+// `memoryBudget` bytes: what the tree holds (about 56 bytes per chunk), whatever the size
+// of the bodies.
+ChunkTree loadChunkTree(File& source, std::uint64_t memoryBudget,
+                        std::uint32_t window = LOAD_WINDOW);
+
+// Loads the whole chunk stream of `file`, an open file on disk, which stays the tree's
+// source. Refuses a file larger than a 32-bit size can describe with ReadException rather
+// than reading only part of it. The tree may take as much memory as the machine has
+// available, so that a map of millions of chunks ends with a message rather than
+// exhausting the machine.
 ChunkTree loadChunkFile(PhysicalFile& file);
 
-// Writes a whole tree into an empty file through a BufferedFile with the given window.
-// Throws WriteException when the file does not take all of it.
-void writeChunkTree(const ChunkNode& root, File& file, std::uint32_t window = BufferedFile::WINDOW);
+// Writes a whole tree into an empty file as headers computed from the tree and bodies
+// copied from its source (or written from memory); pieces that follow each other in the
+// source, headers included, are one copy. Bytes in memory are gathered into writes of up
+// to `window`. Throws WriteException when the file does not take all of it, ReadException
+// when the source no longer holds a body.
+void writeChunkTree(const ChunkTree& tree, File& out, std::uint32_t window = BufferedFile::WINDOW);

@@ -1,40 +1,68 @@
 #include "chunk_writer.h"
+#include "native.h"
 #include "wexception.h"
 
-namespace {
+#include <algorithm>
 
-void encodeLE32(unsigned char* bytes, std::uint32_t value) {
-    bytes[0] = static_cast<unsigned char>(value);
-    bytes[1] = static_cast<unsigned char>(value >> 8);
-    bytes[2] = static_cast<unsigned char>(value >> 16);
-    bytes[3] = static_cast<unsigned char>(value >> 24);
+ChunkWriter::ChunkWriter(File* s, File& o, std::uint32_t w) : source(s), out(o), window(w) {
+    // Copies between files on disk take the buffer as they need it; a smaller window than
+    // theirs makes ranges of a file in memory cross its edges too.
+    if (w < native::COPY_BUFFER)
+        buffer.resize(w);
 }
 
-void writeHeader(File& file, std::uint32_t type, std::uint32_t sizeField) {
-    unsigned char header[CHUNK_HEADER_SIZE];
-    encodeLE32(header, type);
-    encodeLE32(header + 4, sizeField);
-    if (file.write(header, CHUNK_HEADER_SIZE) != CHUNK_HEADER_SIZE)
+void ChunkWriter::bytes(const std::uint8_t* data, std::uint32_t count) {
+    copyPending();
+    if (gathered.size() + count > window)
+        writeGathered();
+    if (count < window) {
+        gathered.insert(gathered.end(), data, data + count);
+        return;
+    }
+    out.seek(written);
+    if (out.write(data, count) != count)
         throw WriteException();
+    written += count;
 }
 
-} // namespace
-
-void ChunkWriter::beginChunk(std::uint32_t type) {
-    ++depth;
-    entries[depth] = {type, 0, file.tell()};
-    if (depth > 0)
-        entries[depth - 1].sizeField |= CONTAINER_FLAG;
-    writeHeader(file, 0, 0);
+void ChunkWriter::range(std::uint32_t offset, std::uint32_t count) {
+    if (count == 0)
+        return;
+    if (rangeLength > 0 && rangeStart + rangeLength == offset) {
+        rangeLength += count;
+        return;
+    }
+    copyPending();
+    writeGathered();
+    rangeStart = offset;
+    rangeLength = count;
 }
 
-void ChunkWriter::endChunk() {
-    Entry& entry = entries[depth];
-    const std::uint32_t end = file.tell();
-    entry.sizeField = (entry.sizeField & CONTAINER_FLAG) |
-                      ((end - entry.headerOffset - CHUNK_HEADER_SIZE) & LENGTH_MASK);
-    file.seek(entry.headerOffset);
-    writeHeader(file, entry.type, entry.sizeField);
-    file.seek(end);
-    --depth;
+void ChunkWriter::finish() {
+    copyPending();
+    writeGathered();
+}
+
+void ChunkWriter::writeGathered() {
+    if (gathered.empty())
+        return;
+    const auto count = static_cast<std::uint32_t>(gathered.size());
+    out.seek(written);
+    if (out.write(gathered.data(), count) != count)
+        throw WriteException();
+    written += count;
+    gathered.clear();
+}
+
+void ChunkWriter::copyPending() {
+    if (rangeLength == 0)
+        return;
+    const std::uint32_t done = copyBetween(*source, rangeStart, out, written, rangeLength, buffer);
+    if (done != rangeLength) {
+        if (std::uint64_t(rangeStart) + rangeLength > source->size())
+            throw ReadException();
+        throw WriteException();
+    }
+    written += rangeLength;
+    rangeLength = 0;
 }

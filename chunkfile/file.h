@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A file with a current position. Sizes and positions are 32-bit.
 class File {
@@ -19,14 +20,11 @@ public:
     virtual std::uint32_t write(const void* buffer, std::uint32_t count) = 0;
 };
 
-// A plain file on disk. Opened by name, an existing file is opened for reading only (and
-// shared for reading and writing); files are written only through writeFileSafely. The object, not
-// the operating system, holds the position; every read and write goes to that position. Throws
-// FileNotFoundException when the file or its folder is missing and IOException for any other
-// failure to open, including a path that names a folder, a FIFO or a device.
+// A plain file on disk, opened by holdFile (held_file.h) or by the safe write; files are
+// written only through writeFileSafely. The object, not the operating system, holds the
+// position; every read and write goes to that position.
 class PhysicalFile : public File {
 public:
-    explicit PhysicalFile(const std::wstring& path);
     // Takes over a file that is already open, at position 0: a file that must not be
     // opened by name again.
     explicit PhysicalFile(FileHandle adopted);
@@ -58,3 +56,11 @@ private:
     std::uint32_t position = 0;
     std::uint32_t knownSize = 0;
 };
+
+// Copies `count` bytes at `fromOffset` of `from` to `toOffset` of `to` and leaves `to` at
+// the end of what was copied. Between two PhysicalFiles the system copies them
+// (native::copyRange); with a file in memory on either side they go through `buffer`,
+// which is used as large as it is (COPY_BUFFER when empty). Returns the count done, less
+// on a failure or when the source ends first.
+std::uint32_t copyBetween(File& from, std::uint32_t fromOffset, File& to, std::uint32_t toOffset,
+                          std::uint32_t count, std::vector<std::uint8_t>& buffer);

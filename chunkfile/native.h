@@ -4,17 +4,13 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The platform's side of file access and of the memory a chunk tree takes, one
 // implementation per platform. Everything portable about PhysicalFile (its position, the
 // end a seek stops at) is built on it.
 
 namespace native {
-
-// Opens an existing plain file for reading. Anything else (a folder, a FIFO, a device)
-// is refused before a byte is read or written, and no open waits for another program.
-// Throws as throwOpenFailure does.
-FileHandle openFile(const std::wstring& path);
 
 // Transfers at `offset`, repeating partial transfers; the count done, which is short at the
 // end of the file or when the system reports a failure.
@@ -26,6 +22,23 @@ std::uint64_t sizeOf(FileHandle::Type file);
 bool sync(FileHandle::Type file);
 // Cuts the file to nothing; false when the system reports a failure.
 bool truncate(FileHandle::Type file);
+
+// Copies `count` bytes at `fromOffset` of `from` to `toOffset` of `to`: with the system's
+// own copy where it has one (copy_file_range, which the kernel may do without moving the
+// bytes through memory at all), else through `buffer`, which grows to COPY_BUFFER once and
+// is reused from call to call. Returns the count done; less when a read or a write fails
+// or the source ends first.
+constexpr std::uint32_t COPY_BUFFER = 1u << 20;
+std::uint64_t copyRange(FileHandle::Type from, std::uint64_t fromOffset, FileHandle::Type to,
+                        std::uint64_t toOffset, std::uint64_t count,
+                        std::vector<std::uint8_t>& buffer);
+// The same through `buffer` alone, with readAt and writeAt: what copyRange falls back to.
+std::uint64_t copyThroughBuffer(FileHandle::Type from, std::uint64_t fromOffset,
+                                FileHandle::Type to, std::uint64_t toOffset, std::uint64_t count,
+                                std::vector<std::uint8_t>& buffer);
+// Test seam: when false, copyRange copies through the buffer as where the system has no
+// copy of its own.
+extern bool systemCopy;
 
 // The failure of the last file call on `shownPath`, as the user reads it: a missing file
 // or folder is FileNotFoundException ("Unable to find file:\n" + path), anything else

@@ -3,10 +3,6 @@
 
 #include <algorithm>
 
-PhysicalFile::PhysicalFile(const std::wstring& path) : file(native::openFile(path)) {
-    knownSize = size();
-}
-
 PhysicalFile::PhysicalFile(FileHandle adopted) : file(std::move(adopted)) {
     knownSize = size();
 }
@@ -49,4 +45,54 @@ bool PhysicalFile::flush() {
 bool PhysicalFile::truncate() {
     position = knownSize = 0;
     return native::truncate(file.get());
+}
+
+namespace native {
+
+std::uint64_t copyThroughBuffer(FileHandle::Type from, std::uint64_t fromOffset,
+                                FileHandle::Type to, std::uint64_t toOffset, std::uint64_t count,
+                                std::vector<std::uint8_t>& buffer) {
+    if (buffer.size() < COPY_BUFFER)
+        buffer.resize(COPY_BUFFER);
+    std::uint64_t done = 0;
+    while (done < count) {
+        const auto step =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(COPY_BUFFER, count - done));
+        const std::uint32_t got = readAt(from, buffer.data(), step, fromOffset + done);
+        const std::uint32_t put = writeAt(to, buffer.data(), got, toOffset + done);
+        done += put;
+        if (got != step || put != got)
+            break;
+    }
+    return done;
+}
+
+} // namespace native
+
+std::uint32_t copyBetween(File& from, std::uint32_t fromOffset, File& to, std::uint32_t toOffset,
+                          std::uint32_t count, std::vector<std::uint8_t>& buffer) {
+    auto* fromFile = dynamic_cast<PhysicalFile*>(&from);
+    auto* toFile = dynamic_cast<PhysicalFile*>(&to);
+    if (fromFile && toFile) {
+        const auto done = static_cast<std::uint32_t>(native::copyRange(
+            fromFile->handle(), fromOffset, toFile->handle(), toOffset, count, buffer));
+        toFile->seek(toOffset + done);
+        return done;
+    }
+    // A file in memory on either side: through the buffer, with the files' own calls.
+    if (buffer.empty())
+        buffer.resize(native::COPY_BUFFER);
+    std::uint32_t done = 0;
+    while (done < count) {
+        const auto step =
+            static_cast<std::uint32_t>(std::min<std::size_t>(buffer.size(), count - done));
+        from.seek(fromOffset + done);
+        const std::uint32_t got = from.read(buffer.data(), step);
+        to.seek(toOffset + done);
+        const std::uint32_t put = to.write(buffer.data(), got);
+        done += put;
+        if (got != step || put != got)
+            break;
+    }
+    return done;
 }

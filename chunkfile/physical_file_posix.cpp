@@ -20,23 +20,6 @@ void throwOpenFailure(const std::wstring& shownPath) {
     throw openFailure(shownPath);
 }
 
-FileHandle openFile(const std::wstring& path) {
-    const std::string name = toUtf8(path);
-    // A FIFO or a device is refused before it is opened (opening one may wait for a
-    // peer, or act on the device), and once more on the open file, which may have been
-    // swapped in between.
-    struct stat info {};
-    if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
-        throw openFailure(path);
-    FileHandle file(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!file)
-        throwOpenFailure(path);
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        throw openFailure(path);
-    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
-    return file;
-}
-
 namespace {
 
 // Repeats a partial pread or pwrite until `count` bytes are done or the file ends.
@@ -73,6 +56,29 @@ std::uint32_t writeAt(int file, const void* buffer, std::uint32_t count, std::ui
 std::uint64_t sizeOf(int file) {
     struct stat info {};
     return ::fstat(file, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+bool systemCopy = true;
+
+std::uint64_t copyRange(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset,
+                        std::uint64_t count, std::vector<std::uint8_t>& buffer) {
+    std::uint64_t done = 0;
+    while (systemCopy && done < count) {
+        auto in = static_cast<loff_t>(fromOffset + done),
+             out = static_cast<loff_t>(toOffset + done);
+        const ssize_t n = ::copy_file_range(from, &in, to, &out, count - done, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        // No such call, or none between these files (other file systems, kinds of file
+        // it does not take): the rest goes through the buffer.
+        if (n < 0 && (errno == ENOSYS || errno == EXDEV || errno == EOPNOTSUPP || errno == EINVAL))
+            break;
+        if (n <= 0)
+            return done;
+        done += static_cast<std::uint64_t>(n);
+    }
+    return done +
+           copyThroughBuffer(from, fromOffset + done, to, toOffset + done, count - done, buffer);
 }
 
 bool sync(int file) {

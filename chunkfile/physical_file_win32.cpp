@@ -18,19 +18,6 @@ void throwOpenFailure(const std::wstring& shownPath) {
     throw openFailure(shownPath);
 }
 
-FileHandle openFile(const std::wstring& path) {
-    FileHandle file(CreateFileW(win32Path(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        throwOpenFailure(path);
-    // A device name (CON, NUL, COM1) or a pipe is no file to read a map from or save a
-    // preview to.
-    if (GetFileType(file.get()) != FILE_TYPE_DISK)
-        throw openFailure(path);
-    return file;
-}
-
 namespace {
 
 // With a high part the low part counts as unsigned, so positions from 2 GiB to 4 GiB
@@ -59,6 +46,14 @@ std::uint32_t writeAt(HANDLE file, const void* buffer, std::uint32_t count, std:
 std::uint64_t sizeOf(HANDLE file) {
     LARGE_INTEGER length{};
     return GetFileSizeEx(file, &length) ? static_cast<std::uint64_t>(length.QuadPart) : 0;
+}
+
+bool systemCopy = true;
+
+std::uint64_t copyRange(HANDLE from, std::uint64_t fromOffset, HANDLE to, std::uint64_t toOffset,
+                        std::uint64_t count, std::vector<std::uint8_t>& buffer) {
+    // No call copies a range between open files here; one reused buffer does.
+    return copyThroughBuffer(from, fromOffset, to, toOffset, count, buffer);
 }
 
 bool sync(HANDLE file) {

@@ -30,7 +30,6 @@ using namespace filesystem_ops;
 // Names are drawn from 2^48: a run of taken names this long means that someone has
 // filled the folder with them on purpose, or that it holds more than it can list.
 constexpr int NAME_ATTEMPTS = 64;
-constexpr std::uint32_t COPY_STEP = 1 << 20;
 
 std::wstring nameOf(const std::wstring& path) {
     return path.substr(folderOf(path).size());
@@ -114,17 +113,12 @@ void copyWhole(PhysicalFile& from, PhysicalFile& to) {
     const std::uint64_t size = from.fullSize();
     if (size > 0xFFFFFFFFu)
         throw ReadException();
-    std::vector<char> buffer(COPY_STEP);
-    for (std::uint64_t done = 0; done < size;) {
-        const auto step =
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(COPY_STEP, size - done));
-        if (from.read(buffer.data(), step) != step)
-            throw ReadException();
-        if (to.write(buffer.data(), step) != step)
-            throw WriteException();
-        done += step;
-    }
-    if (from.fullSize() != size)
+    std::vector<std::uint8_t> buffer;
+    // Short: the copy took less (a full disk, a size limit), or the file gave less.
+    if (native::copyRange(from.handle(), 0, to.handle(), 0, size, buffer) != size &&
+        from.fullSize() == size)
+        throw WriteException();
+    if (from.fullSize() != size || to.fullSize() != size)
         throw ReadException();
     if (!to.flush())
         throw WriteException();
@@ -149,7 +143,8 @@ void rewrite(PhysicalFile& original, const Identity& identity,
 void rewriteAfterCopy(const Place& place, const std::wstring& path, FileHandle existing,
                       const Identity& identity,
                       const std::function<void(PhysicalFile&)>& writeContent,
-                      const std::function<void()>& verify) {
+                      const std::function<void()>& verify,
+                      const std::function<void(PhysicalFile&)>& beforeInPlace) {
     PhysicalFile original(std::move(existing));
     std::optional<TemporaryFile> copy;
     copy.emplace(place, path, NewFileAccess::CreatorOnly);
@@ -164,6 +159,8 @@ void rewriteAfterCopy(const Place& place, const std::wstring& path, FileHandle e
     giveCopyAccess(identity, copy->file->handle());
     copyWhole(original, *copy->file);
     flushFolder(copy->place);
+    if (beforeInPlace)
+        beforeInPlace(*copy->file);
     const InterruptionsHeld held;
     verify(); // before the rewrite, which is no longer "the copy failed"
     try {
@@ -198,7 +195,8 @@ FileHandle openTarget(const Place& place, const std::wstring& path, WriteTarget 
 } // namespace
 
 bool writeFileSafely(const Place& place, const std::wstring& path, WriteTarget target,
-                     const std::function<void(PhysicalFile&)>& writeContent, HeldFile* source) {
+                     const std::function<void(PhysicalFile&)>& writeContent, HeldFile* source,
+                     const std::function<void(PhysicalFile&)>& beforeInPlace) {
     FileHandle existing = openTarget(place, path, target, source);
     std::optional<Identity> identity;
     if (existing && !(identity = identityOf(existing.get())))
@@ -258,19 +256,23 @@ bool writeFileSafely(const Place& place, const std::wstring& path, WriteTarget t
             }
         }
     }
-    rewriteAfterCopy(place, path, std::move(existing), *identity, writeContent, verify);
+    rewriteAfterCopy(place, path, std::move(existing), *identity, writeContent, verify,
+                     beforeInPlace);
     return true;
 }
 
-void writeFileSafely(HeldFile& file, const std::function<void(PhysicalFile&)>& writeContent) {
-    writeFileSafely(file.place, file.path, WriteTarget::ExistingFile, writeContent, &file);
+void writeFileSafely(HeldFile& file, const std::function<void(PhysicalFile&)>& writeContent,
+                     const std::function<void(PhysicalFile&)>& beforeInPlace) {
+    writeFileSafely(file.place, file.path, WriteTarget::ExistingFile, writeContent, &file,
+                    beforeInPlace);
 }
 
 bool writeFileSafely(const std::wstring& path, WriteTarget target,
-                     const std::function<void(PhysicalFile&)>& writeContent) {
+                     const std::function<void(PhysicalFile&)>& writeContent,
+                     const std::function<void(PhysicalFile&)>& beforeInPlace) {
     if (target != WriteTarget::ExistingFile)
         return writeFileSafely(locate(path, path), path, target, writeContent);
     HeldFile file = holdFile(path);
-    writeFileSafely(file, writeContent);
+    writeFileSafely(file, writeContent, beforeInPlace);
     return true;
 }

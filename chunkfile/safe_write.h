@@ -26,6 +26,10 @@ enum class WriteTarget {
 // with interruptions held; the copy goes when that is done. Only where the folder takes no
 // new file is a file rewritten in place without a copy.
 //
+// `beforeInPlace`, if given, is called before a file is rewritten in place, when the old
+// content is about to go, with the complete, flushed copy of it, so that content read from
+// the old file is read from the copy instead.
+//
 // `source`, if given, is the held file the content is read from: once the content is
 // written, it must be as it was held, or nothing is changed and changedWhileRead is
 // thrown. For ExistingFile it is the file at `place` itself, and the name there must still
@@ -40,16 +44,18 @@ enum class WriteTarget {
 // file" and the path of the copy that was kept.
 bool writeFileSafely(const filesystem_ops::Place& place, const std::wstring& path,
                      WriteTarget target, const std::function<void(PhysicalFile&)>& writeContent,
-                     HeldFile* source = nullptr);
+                     HeldFile* source = nullptr,
+                     const std::function<void(PhysicalFile&)>& beforeInPlace = nullptr);
 
-// Rewrites the held file `file` (WriteTarget::ExistingFile). Its handle is closed before
-// the replace, so that it stands in nobody's way.
-void writeFileSafely(HeldFile& file, const std::function<void(PhysicalFile&)>& writeContent);
+// Rewrites the held file `file` (WriteTarget::ExistingFile).
+void writeFileSafely(HeldFile& file, const std::function<void(PhysicalFile&)>& writeContent,
+                     const std::function<void(PhysicalFile&)>& beforeInPlace = nullptr);
 
 // Writes `path`, looked up once: an existing file is held first (ExistingFile), or the
 // place found (the others).
 bool writeFileSafely(const std::wstring& path, WriteTarget target,
-                     const std::function<void(PhysicalFile&)>& writeContent);
+                     const std::function<void(PhysicalFile&)>& writeContent,
+                     const std::function<void(PhysicalFile&)>& beforeInPlace = nullptr);
 
 // Test seams: when set, called with the path of each temporary file right after it is
 // created, and just before the replace, with interruptions held; and asked for the number

@@ -186,7 +186,15 @@ std::uint64_t bodyLength(const ChunkNode& node) {
     return length;
 }
 
-void listChildren(const ChunkNode& node, std::uint64_t offset, const std::wstring& indent) {
+// The preview as insert would see it; its body is the one list reads.
+std::wstring describePicture(const ChunkTree& tree, const ChunkNode& node) {
+    std::vector<std::uint8_t> body(node.size);
+    const std::uint32_t got = tree.readBody(node, body.data(), node.size);
+    return checkTarga(body.data(), got).description();
+}
+
+void listChildren(const ChunkTree& tree, const ChunkNode& node, std::uint64_t offset,
+                  const std::wstring& indent) {
     for (const auto& entry : node.children) {
         const ChunkNode& child = *entry.child;
         const std::uint64_t length = bodyLength(child);
@@ -196,8 +204,8 @@ void listChildren(const ChunkNode& node, std::uint64_t offset, const std::wstrin
         printLine(indent + std::to_wstring(entry.type) +
                   (child.isContainer() ? L" container " : L" data ") + std::to_wstring(length) +
                   L" bytes at " + std::to_wstring(offset) +
-                  (picture ? L": " + checkTarga(child.data, child.size).description() : L""));
-        listChildren(child, offset + CHUNK_HEADER_SIZE, indent + L"  ");
+                  (picture ? L": " + describePicture(tree, child) : L""));
+        listChildren(tree, child, offset + CHUNK_HEADER_SIZE, indent + L"  ");
         offset += CHUNK_HEADER_SIZE + length;
     }
 }
@@ -209,7 +217,7 @@ int list(const std::wstring& map) {
     if (!report.attempt(map,
                         [&] { tree.emplace(loadChunkFile(held.emplace(holdFile(map)).file)); }))
         return EXIT_FAILED;
-    listChildren(tree->root(), 0, L"");
+    listChildren(*tree, tree->root(), 0, L"");
     return EXIT_ALL_DONE;
 }
 

@@ -52,9 +52,10 @@ std::size_t positionOf(const std::wstring& digits) {
 // disk), and removes that chunk from the tree; returns the chunk's 0-based top-level
 // position, and in `problem` why its bytes are not a complete Targa image. Nothing, with
 // nothing written, when there is no such chunk or the first one is a container.
-std::optional<std::size_t> takePreview(ChunkNode& root, const filesystem_ops::Place& targa,
+std::optional<std::size_t> takePreview(ChunkTree& tree, const filesystem_ops::Place& targa,
                                        const std::wstring& targaPath, ExistingTarga existing,
                                        HeldFile& map, std::wstring& problem) {
+    ChunkNode& root = tree.root();
     const auto entry = findPreview(root);
     if (entry == root.children.end())
         return std::nullopt;
@@ -67,17 +68,24 @@ std::optional<std::size_t> takePreview(ChunkNode& root, const filesystem_ops::Pl
     const bool written = writeFileSafely(
         targa, targaPath,
         existing == ExistingTarga::Refuse ? WriteTarget::NewFile : WriteTarget::NewOrExisting,
-        [&](PhysicalFile& file) {
-            if (file.write(preview.data, preview.size) != preview.size)
-                throw WriteException();
-        },
-        &map);
+        [&](PhysicalFile& file) { tree.copyBody(preview, file); }, &map);
     if (!written)
         throw exists;
-    problem = checkTarga(preview.data, preview.size).problem;
+    std::vector<std::uint8_t> bytes(preview.size);
+    if (tree.readBody(preview, bytes.data(), preview.size) != preview.size)
+        throw ReadException();
+    problem = checkTarga(bytes.data(), preview.size).problem;
     const std::size_t position = entry - root.children.begin();
     root.children.erase(entry);
     return position;
+}
+
+// Replaces the held map with the tree. A rewrite in place reads the bodies from the copy
+// made of the map first.
+void writeMap(ChunkTree& tree, HeldFile& map) {
+    writeFileSafely(
+        map, [&](PhysicalFile& file) { writeChunkTree(tree, file); },
+        [&](PhysicalFile& copy) { tree.readFrom(copy); });
 }
 
 } // namespace
@@ -94,19 +102,18 @@ runExtraction(const std::wstring& targaPath, const std::wstring& mapPath, MapCha
         throw openFailure(targaPath);
     HeldFile map = holdFile(mapPath);
     ChunkTree tree = loadChunkFile(map.file);
-    ChunkNode& root = tree.root();
     if (there && there->isSameFile(map.stamp))
         throw wruntime_error(L"The preview file must not be the map file itself.");
     std::wstring problem;
     const std::optional<std::size_t> position =
-        takePreview(root, targa, targaPath, existing, map, problem);
+        takePreview(tree, targa, targaPath, existing, map, problem);
     if (!position)
         return PreviewResult::NoPreview;
     if (previewSaved)
         previewSaved(*position, problem);
     if (change == MapChange::RemovePreview) {
         try {
-            writeFileSafely(map, [&](PhysicalFile& file) { writeChunkTree(root, file); });
+            writeMap(tree, map);
         } catch (const FileHeldException&) {
             // So that the user does not run it again without --force, only to be refused.
             throw IOException(L"Another program holds the map, so it is unchanged; the preview "
@@ -184,7 +191,7 @@ Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapP
         if (!whole.complete())
             throw notCompleteTarga(picturePath, whole.problem);
     }
-    writeFileSafely(map, [&](PhysicalFile& file) { writeChunkTree(root, file); });
+    writeMap(tree, map);
     return {at, replace, before ? std::optional<std::size_t>(previewAt + 1) : std::nullopt};
 }
 

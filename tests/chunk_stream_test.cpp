@@ -2,6 +2,7 @@
 #include "chunk_tree.h"
 #include "held_file.h"
 #include "native.h"
+#include "safe_write.h"
 #include "test_support.h"
 #include "wexception.h"
 
@@ -67,8 +68,8 @@ TEST(ChunkStreamTest, RewriteGivesBackEveryByteThroughTheWindow) {
         concat({kept, rawHeader(8, 0x80000000u), container(9, {rawHeader(10, 0x80000000u)})});
     const Bytes expected = concat({kept, chunk(8, {}), container(9, {chunk(10, {})})});
     const auto rewrite = [](const Bytes& content, std::uint32_t window) {
-        MemoryFile file;
-        writeChunkTree(load(content).root(), file, window);
+        MemoryFile source(content), file;
+        writeChunkTree(loadChunkTree(source, 1u << 30), file, window);
         return file;
     };
     EXPECT_EQ(rewrite(given, 64).bytes, expected);
@@ -76,14 +77,50 @@ TEST(ChunkStreamTest, RewriteGivesBackEveryByteThroughTheWindow) {
     const MemoryFile whole = rewrite(expected, static_cast<std::uint32_t>(expected.size()));
     EXPECT_EQ(whole.bytes, expected);
     EXPECT_EQ(whole.writes, 1u);
-    // The first window ends with the container's header; the next holds the rest.
-    const Bytes split = concat({chunk(1, Bytes(16)), container(2, {chunk(3, {})}), chunk(4, {})});
-    const MemoryFile patched = rewrite(split, 32);
-    EXPECT_EQ(patched.bytes, split);
-    EXPECT_EQ(patched.writes, 3u) << "the first window, the container's header, the last";
+    // What follows on in the source is one copy, headers and bodies alike: two around a
+    // chunk taken out.
+    const Bytes after = concat({container(3, {chunk(4, text("ab"))}), chunk(5, {})});
+    MemoryFile source(concat({chunk(1, Bytes(16)), chunk(2, {}), after})), out;
+    ChunkTree tree = loadChunkTree(source, 1u << 30);
+    tree.root().children.erase(tree.root().children.begin() + 1);
+    writeChunkTree(tree, out, 64);
+    EXPECT_EQ(out.bytes, concat({chunk(1, Bytes(16)), after}));
+    EXPECT_EQ(out.writes, 2u);
 }
 
 #ifndef _WIN32
+// Bodies far beyond the budget and the address space left: the tree holds none of them.
+TEST(ChunkStreamTest, BodiesBeyondTheBudgetStayOnDisk) {
+    const TempDir dir;
+    const std::wstring path = dir.file(L"large.ted"), written = dir.file(L"written.ted");
+    const std::uint32_t length = 48u << 20;
+    Bytes tail(4096);
+    for (std::size_t i = 0; i < tail.size(); ++i)
+        tail[i] = static_cast<std::uint8_t>(i % 251);
+    writeFile(path, concat({chunk(19, text("tga")), rawHeader(7, length)}));
+    std::filesystem::resize_file(nativePath(path), 19 + length - tail.size()); // a hole
+    std::ofstream(nativePath(path), std::ios::binary | std::ios::app)
+        .write(reinterpret_cast<const char*>(tail.data()), tail.size());
+    std::uint64_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    rlimit before{};
+    getrlimit(RLIMIT_AS, &before);
+    const rlimit limited{pages * getpagesize() + (16u << 20), before.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &limited), 0);
+    {
+        HeldFile source = holdFile(path);
+        ChunkTree tree = loadChunkTree(source.file, 1u << 20);
+        tree.root().children.erase(tree.root().children.begin());
+        writeFileSafely(written, WriteTarget::NewFile,
+                        [&](PhysicalFile& out) { writeChunkTree(tree, out); });
+    }
+    setrlimit(RLIMIT_AS, &before);
+    const Bytes result = readFile(written);
+    ASSERT_EQ(result.size(), 8 + length);
+    EXPECT_EQ(Bytes(result.begin(), result.begin() + 8), rawHeader(7, length));
+    EXPECT_EQ(Bytes(result.end() - tail.size(), result.end()), tail);
+}
+
 // The process's room keeps within the address-space limit, less what it maps already.
 TEST(ChunkStreamTest, BudgetKeepsWithinTheAddressSpaceLimit) {
     const std::uint64_t room = 256u << 20;

@@ -1,6 +1,7 @@
 // The dialog's command, its message boxes, and the name it offers for the Targa file.
 #include "failure_text.h"
 #include "message_box.h"
+#include "native.h"
 #include "preview.h"
 #include "preview_name.h"
 #include "string_table.h"
@@ -62,6 +63,29 @@ TEST(InsertionTest, PictureThatShrinksIsNamed) {
               L"Unable to read file:\n" + picture);
     afterPictureHeaderRead = nullptr;
     EXPECT_TRUE(readFile(map).empty());
+}
+
+// Where the system has no copy of its own, the buffer copies every byte of a map larger
+// than it: replaced, and rewritten in place after a copy (a second link).
+TEST(ExtractPreviewTest, CopiesThroughTheBufferWithoutTheSystemsCopy) {
+    struct SystemCopyOff {
+        SystemCopyOff() { native::systemCopy = false; }
+        ~SystemCopyOff() { native::systemCopy = true; }
+    } off;
+    const TempDir dir;
+    const SampleMap sample = sampleMap();
+    Bytes large((3u << 20) + 5);
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<std::uint8_t>(i % 251);
+    for (const wchar_t* name : {L"alone.ted", L"linked.ted"}) {
+        const std::wstring map = dir.file(name), targa = dir.file(L"p.tga");
+        writeFile(map, concat({sample.bytes(), chunk(40, large)}));
+        if (name[0] == L'l')
+            std::filesystem::create_hard_link(nativePath(map), nativePath(dir.file(L"link")));
+        EXPECT_EQ(runExtraction(targa, map), PreviewResult::Extracted);
+        EXPECT_EQ(readFile(map), concat({sample.withoutPreview(), chunk(40, large)})) << name;
+        EXPECT_EQ(readFile(targa), sample.preview);
+    }
 }
 
 TEST(PreviewNameTest, BareFileNameDropsFolderAndLastExtension) {

@@ -65,7 +65,7 @@ TEST(SafeWriteTest, FailureAtAnyWriteLeavesWhatWasThere) {
         writeFileSafely(path, target, [&](PhysicalFile& file) {
             MemoryFile filling;
             filling.room = budget;
-            writeChunkTree(root, filling, 64);
+            writeChunkTree(tree, filling, 64);
             file.write(filling.bytes.data(), static_cast<std::uint32_t>(filling.bytes.size()));
         });
     };
