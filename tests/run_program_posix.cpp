@@ -7,7 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments) {
+ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                      const std::function<void(long processId)>& meanwhile) {
     TempDir capture;
     std::vector<std::string> argv{toUtf8(program)};
     for (const auto& argument : arguments)
@@ -25,6 +26,8 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
         execv(pointers[0], pointers.data());
         _exit(127);
     }
+    if (meanwhile)
+        meanwhile(child);
     int status = 0;
     waitpid(child, &status, 0);
     const auto printed = [&](const wchar_t* name) {

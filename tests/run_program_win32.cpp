@@ -20,7 +20,8 @@ std::wstring quoted(const std::wstring& argument) {
 } // namespace
 
 // What the program prints goes to files, read once it has ended.
-ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments) {
+ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                      const std::function<void(long processId)>& meanwhile) {
     std::wstring commandLine = quoted(program);
     for (const auto& argument : arguments)
         commandLine += L" " + quoted(argument);
@@ -39,6 +40,8 @@ ProgramRun runProgram(const std::wstring& program, const std::vector<std::wstrin
                         nullptr, &startup, &process))
         throw std::runtime_error("cannot start " + toUtf8(program));
     const FileHandle processHandle(process.hProcess), thread(process.hThread);
+    if (meanwhile)
+        meanwhile(static_cast<long>(process.dwProcessId));
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
