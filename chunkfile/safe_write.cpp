@@ -146,11 +146,10 @@ void rewriteAfterCopy(const Place& place, const std::wstring& path, FileHandle e
                       const std::function<void()>& verify,
                       const std::function<void(PhysicalFile&)>& beforeInPlace) {
     PhysicalFile original(std::move(existing));
+    std::optional<Place> elsewhere; // before the copy, which holds on to it
     std::optional<TemporaryFile> copy;
     copy.emplace(place, path, NewFileAccess::CreatorOnly);
-    const std::optional<Place> elsewhere =
-        copy->file ? std::nullopt : temporaryFolderPlace(nameOf(place.shown));
-    if (elsewhere)
+    if (!copy->file && (elsewhere = temporaryFolderPlace(nameOf(place.shown))))
         copy.emplace(*elsewhere, path, NewFileAccess::CreatorOnly);
     if (!copy->file)
         throw IOException(L"No copy of the file can be made before it is rewritten: neither its "
