@@ -61,12 +61,27 @@ TEST(SafeWriteTest, FailureAtAnyWriteLeavesWhatWasThere) {
     root.children.erase(root.children.begin() + 3); // the preview
     const std::wstring newFile = dir.file(L"new.tga");
     const auto expectedNames = dir.names();
+    // The file on disk takes `budget` bytes and no more, as a full disk would.
+    struct FillingFile : File {
+        FillingFile(PhysicalFile& f, std::uint32_t room) : file(f), room(room) {}
+        std::uint32_t size() override { return file.size(); }
+        void seek(std::uint32_t pos) override { file.seek(pos); }
+        std::uint32_t tell() override { return file.tell(); }
+        std::uint32_t read(void* buffer, std::uint32_t count) override {
+            return file.read(buffer, count);
+        }
+        std::uint32_t write(const void* buffer, std::uint32_t count) override {
+            count = std::min(count, room);
+            room -= count;
+            return file.write(buffer, count);
+        }
+        PhysicalFile& file;
+        std::uint32_t room;
+    };
     const auto write = [&](const std::wstring& path, WriteTarget target, std::uint32_t budget) {
         writeFileSafely(path, target, [&](PhysicalFile& file) {
-            MemoryFile filling;
-            filling.room = budget;
+            FillingFile filling(file, budget);
             writeChunkTree(tree, filling, 64);
-            file.write(filling.bytes.data(), static_cast<std::uint32_t>(filling.bytes.size()));
         });
     };
     std::uint32_t budget = 0;

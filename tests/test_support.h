@@ -64,7 +64,7 @@ struct SampleMap {
 };
 SampleMap sampleMap();
 
-// A file in memory that counts its writes and takes `room` bytes, like a disk that fills up.
+// A file in memory that counts its writes.
 class MemoryFile : public File {
 public:
     explicit MemoryFile(Bytes content = {}) : bytes(std::move(content)) {}
@@ -79,8 +79,6 @@ public:
     }
     std::uint32_t write(const void* buffer, std::uint32_t count) override {
         ++writes;
-        count = std::min(count, room);
-        room -= count;
         bytes.resize(std::max<std::size_t>(bytes.size(), position + count));
         std::copy_n(static_cast<const std::uint8_t*>(buffer), count, bytes.begin() + position);
         position += count;
@@ -89,7 +87,6 @@ public:
 
     Bytes bytes;
     unsigned writes = 0;
-    std::uint32_t room = 0xFFFFFFFFu;
 
 private:
     std::uint32_t position = 0;
