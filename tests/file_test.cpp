@@ -129,67 +129,78 @@ TEST(SafeWriteTest, FailedRewriteInPlaceKeepsACopy) {
     }
 }
 
-// What a neighbour does between the read and the write, at the temporary file `at` (the
-// preview's is the first): a link to their file where the map was, the map moved aside,
-// or a file of theirs where the preview goes. Their file and the map stay as they were.
+// What a neighbour does during a run, at the temporary file `at` (the preview's is the
+// first): the map moved aside for a link to their file, their file planted where the
+// preview goes, the temporary file itself moved aside for such a link. Their file (and,
+// as root, its owner and mode) and the map stay as they were, and the run says why.
 TEST(SafeWriteTest, NamesChangedDuringTheRunChangeNoOtherFile) {
+    enum Change { MapToLink, PlantTarga, TemporaryToLink };
     struct Case {
+        Change change;
         bool insert, twoLinks;
         int at;
-        bool plantTarga;
     };
     const Case cases[] = {
 #ifndef _WIN32 // where Windows lets nobody rename a file that the tool holds open
-        {false, false, 2, false},
-        {false, true, 2, false},
-        {true, false, 1, false},
+        {MapToLink, false, false, 2},
+        {MapToLink, false, true, 2},
+        {MapToLink, true, false, 1},
+        {TemporaryToLink, false, false, 2},
 #endif
-        {false, false, 1, true}};
-    static int calls, swapAt;
-    static std::filesystem::path map, moved, theirs, targa;
-    static bool plant;
+        {PlantTarga, false, false, 1}};
+    static Case now;
+    static int calls;
+    static std::filesystem::path folder;
     for (const Case& c : cases) {
         const TempDir dir;
         const SampleMap sample = sampleMap();
-        map = nativePath(dir.file(L"m.ted")), moved = nativePath(dir.file(L"moved.ted"));
-        theirs = nativePath(dir.file(L"theirs")), targa = nativePath(dir.file(L"m.tga"));
         const Bytes before = c.insert ? sample.withoutPreview() : sample.bytes();
-        writeFile(dir.file(L"m.ted"), before);
-        writeFile(dir.file(L"theirs"), text("theirs"));
+        const std::wstring map = dir.file(L"m.ted"), theirs = dir.file(L"theirs");
+        writeFile(map, before);
+        writeFile(theirs, text("theirs"));
+#ifndef _WIN32
+        ASSERT_EQ(chmod(nativePath(theirs).c_str(), 0600), 0);
+        ASSERT_EQ(geteuid() == 0 ? chown(nativePath(theirs).c_str(), 4321, 4321) : 0, 0);
+#endif
         if (c.twoLinks)
-            std::filesystem::create_hard_link(map, nativePath(dir.file(L"l.ted")));
-        const Bytes picture = tga(0, 0, 3, 0, 0, 1, 1, 8, {7});
-        writeFile(dir.file(L"p.tga"), picture);
-        calls = 0, swapAt = c.at, plant = c.plantTarga;
-        afterTemporaryFileCreated = [](const std::wstring&) {
-            if (++calls != swapAt)
+            std::filesystem::create_hard_link(nativePath(map), nativePath(dir.file(L"l.ted")));
+        writeFile(dir.file(L"p.tga"), tga(0, 0, 3, 0, 0, 1, 1, 8, {7}));
+        now = c, calls = 0, folder = dir.path();
+        afterTemporaryFileCreated = [](const std::wstring& temporary) {
+            if (++calls != now.at)
                 return;
-            if (plant) {
-                std::filesystem::copy_file(theirs, targa);
-                return;
-            }
-            std::filesystem::rename(map, moved);
-            std::filesystem::create_symlink(theirs, map);
+            if (now.change == PlantTarga)
+                return (void)std::filesystem::copy_file(folder / "theirs", folder / "m.tga");
+            const auto name = now.change == MapToLink ? folder / "m.ted" : nativePath(temporary);
+            std::filesystem::rename(name, folder / "moved");
+            std::filesystem::create_symlink(folder / "theirs", name);
         };
         std::wstring message;
         try {
             if (c.insert)
-                runInsertion(dir.file(L"p.tga"), dir.file(L"m.ted"));
+                runInsertion(dir.file(L"p.tga"), map);
             else
-                runExtraction(dir.file(L"m.tga"), dir.file(L"m.ted"), MapChange::RemovePreview,
+                runExtraction(dir.file(L"m.tga"), map, MapChange::RemovePreview,
                               ExistingTarga::Refuse);
         } catch (const wexception& e) {
             message = e.message;
         }
         afterTemporaryFileCreated = nullptr;
-        EXPECT_EQ(message, c.plantTarga ? L"The preview file already exists:\n" + dir.file(L"m.tga")
-                                        : L"The map was changed by another program while it "
-                                          L"was being read:\n" +
-                                              dir.file(L"m.ted"));
-        EXPECT_EQ(readFile(dir.file(L"theirs")), text("theirs"));
-        EXPECT_EQ(readFile(dir.file(c.plantTarga ? L"m.ted" : L"moved.ted")), before);
-        EXPECT_EQ(dir.names().size(), 5u + c.twoLinks - c.insert - c.plantTarga)
-            << "a temporary file left";
+        const std::wstring expected[] = {
+            L"The map was changed by another program while it was being read:\n" + map,
+            L"The preview file already exists:\n" + dir.file(L"m.tga"),
+            L"Unable to open file:\n" + map};
+        EXPECT_EQ(message, expected[c.change]);
+        EXPECT_EQ(readFile(dir.file(c.change == MapToLink ? L"moved" : L"m.ted")), before);
+        EXPECT_EQ(readFile(theirs), text("theirs"));
+#ifndef _WIN32
+        struct stat info {};
+        stat(nativePath(theirs).c_str(), &info);
+        EXPECT_EQ(std::make_pair(info.st_uid, info.st_mode & 07777),
+                  std::make_pair(geteuid() == 0 ? 4321u : geteuid(), 0600u));
+#endif
+        for (const auto& name : dir.names())
+            EXPECT_NE(name.string().rfind("~mp", 0), 0u) << "a temporary file left";
     }
 }
 
@@ -272,30 +283,6 @@ TEST(SafeWriteTest, InterruptionAtEachStepLeavesNoTemporaryFile) {
     }
 }
 
-// A temporary file swapped for a link: the file linked to and the map stay as they were.
-TEST(SafeWriteTest, SwappedTemporaryFileChangesNoOtherFile) {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root, to own files as another user";
-    const TempDir dir;
-    const std::wstring map = dir.file(L"map.ted"), victim = dir.file(L"victim");
-    static std::filesystem::path target;
-    target = nativePath(victim);
-    writeFile(victim, text("theirs"));
-    writeFile(map, sampleMap().bytes());
-    ASSERT_EQ(chown(target.c_str(), 4321, 4321) | chmod(target.c_str(), 0600), 0);
-    afterTemporaryFileCreated = [](const std::wstring& temporary) {
-        std::filesystem::remove(nativePath(temporary));
-        std::filesystem::create_symlink(target, nativePath(temporary));
-    };
-    EXPECT_THROW(writeFileSafely(map, WriteTarget::ExistingFile, [](PhysicalFile&) {}),
-                 IOException);
-    afterTemporaryFileCreated = nullptr;
-    struct stat info {};
-    stat(target.c_str(), &info);
-    EXPECT_EQ(std::make_tuple(info.st_uid, info.st_gid, info.st_mode & 07777, readFile(victim),
-                              readFile(map)),
-              std::make_tuple(4321u, 4321u, 0600u, text("theirs"), sampleMap().bytes()));
-}
 #endif
 
 } // namespace
