@@ -68,8 +68,8 @@ std::wstring atPosition(std::size_t position, const std::wstring& problem = std:
 }
 
 // A failure's text for the terminal: the name it ends with, if any, as names are shown.
-std::wstring shownFailure(const FailureText& failure) {
-    const std::wstring text = failure.wide();
+std::wstring shownFailure(const ShownMessage& failure) {
+    const std::wstring text = failure.wideText();
     const std::size_t nameAt = text.size() - failure.nameLength;
     return text.substr(0, nameAt) + shownName(text.substr(nameAt));
 }
@@ -86,7 +86,7 @@ public:
 
     // Runs `work` for one map and turns its failures into reports; false if it failed.
     bool attempt(const std::wstring& map, const std::function<void()>& work) {
-        const std::optional<FailureText> failure = failureOf([&] {
+        const std::optional<ShownMessage> failure = failureOf([&] {
             if (isUnmatchedPattern(map))
                 throw notFound(map);
             work();
