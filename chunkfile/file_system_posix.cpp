@@ -19,6 +19,8 @@
 
 namespace filesystem_ops {
 
+const wchar_t PATH_SEPARATORS[] = L"/", FOLDER_SEPARATORS[] = L"/", EXTENSION_ENDS[] = L"/ ";
+
 namespace {
 
 // Folders are held only to work relative to them: search permission is enough.
