@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-// Walks a chunk stream level by level without recursion or allocation. Set the state
-// with begin() (or by hand) before the first nextChunk().
+// Walks a chunk stream level by level without recursion or allocation, from the file's
+// first top-level chunk; begin() starts over.
 struct ChunkReader {
     explicit ChunkReader(BufferedFile& f) : file(f) { begin(); }
 

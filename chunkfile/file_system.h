@@ -12,12 +12,10 @@
 // implementation per platform; none of them throws unless it says so.
 namespace filesystem_ops {
 
-// What separates the folders and the name of a path: on Windows also the drive's colon.
-#ifdef _WIN32
-constexpr const wchar_t* PATH_SEPARATORS = L"\\/:";
-#else
-constexpr const wchar_t* PATH_SEPARATORS = L"/";
-#endif
+// The platform's path syntax: what separates the folders and the name of a path (on
+// Windows also the drive's colon), what separates folders alone, and what ends a name's
+// extension as the shell finds it (a space, a folder separator; on Windows only \).
+extern const wchar_t PATH_SEPARATORS[], FOLDER_SEPARATORS[], EXTENSION_ENDS[];
 
 // The folder part of `path`, with its trailing separator; empty for a bare name.
 inline std::wstring folderOf(const std::wstring& path) {

@@ -19,6 +19,8 @@
 
 namespace filesystem_ops {
 
+const wchar_t PATH_SEPARATORS[] = L"/", FOLDER_SEPARATORS[] = L"/", EXTENSION_ENDS[] = L"/ ";
+
 namespace {
 
 // Folders are held only to work relative to them: search permission is enough.
@@ -136,6 +138,30 @@ bool giveFlags(int wanted, int file) {
 
 constexpr const char* ACCESS_ACL = "system.posix_acl_access";
 
+// The file at `place`, opened with `access` (O_RDONLY or O_RDWR) without following a link;
+// none when nothing has that name. Anything but a plain file, and for writing one its owner
+// may not write (root may write anything; a file the user protected is refused all the
+// same), is refused with openFailure. A FIFO or a device is not even opened (it may wait,
+// or act); what is opened, without waiting, is checked again, as it may have been swapped
+// in meanwhile.
+FileHandle openPlainFile(const Place& place, int access, const std::wstring& shownPath) {
+    struct stat info {}; // left empty, and so refused below, when it cannot be looked at
+    if (::fstatat(place.folder.get(), place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 &&
+        errno == ENOENT)
+        return FileHandle();
+    const auto plain = [&] {
+        return S_ISREG(info.st_mode) && (access == O_RDONLY || (info.st_mode & S_IWUSR));
+    };
+    if (!plain())
+        throw openFailure(shownPath);
+    FileHandle file(::openat(place.folder.get(), place.name.c_str(),
+                             access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file || ::fstat(file.get(), &info) != 0 || !plain())
+        throw openFailure(shownPath);
+    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
+    return file;
+}
+
 } // namespace
 
 std::optional<FileStamp> stampOf(int file) {
@@ -153,16 +179,7 @@ std::optional<FileStamp> stampAt(const Place& place) {
 }
 
 FileHandle openForReading(const Place& place, const std::wstring& shownPath) {
-    FileHandle file(::openat(place.folder.get(), place.name.c_str(),
-                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!file && errno == ENOENT)
-        return FileHandle();
-    // A FIFO or a device is opened without waiting, and then refused unread.
-    struct stat info {};
-    if (!file || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        throw openFailure(shownPath);
-    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
-    return file;
+    return openPlainFile(place, O_RDONLY, shownPath);
 }
 
 Place locate(const std::wstring& path, const std::wstring& shownPath) {
@@ -193,22 +210,7 @@ native::Name beside(const Place&, const std::wstring& name) {
 }
 
 FileHandle openExisting(const Place& place, const std::wstring& shownPath) {
-    struct stat info {}; // left empty, and so refused below, when it cannot be looked at
-    if (::fstatat(place.folder.get(), place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 &&
-        errno == ENOENT)
-        return FileHandle();
-    // Root may write anything; a file the user protected is refused all the same. A FIFO
-    // or a device is not even opened (it may wait, or act); what is opened is checked
-    // again, as it may have been swapped in meanwhile.
-    const auto writable = [&] { return S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR); };
-    if (!writable())
-        throw openFailure(shownPath);
-    FileHandle file(::openat(place.folder.get(), place.name.c_str(),
-                             O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!file || ::fstat(file.get(), &info) != 0 || !writable())
-        throw openFailure(shownPath);
-    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
-    return file;
+    return openPlainFile(place, O_RDWR, shownPath);
 }
 
 NewFile createNew(const Place& place, const native::Name& name, NewFileAccess access) {

@@ -7,6 +7,8 @@
 
 namespace filesystem_ops {
 
+const wchar_t PATH_SEPARATORS[] = L"\\/:", FOLDER_SEPARATORS[] = L"\\/", EXTENSION_ENDS[] = L"\\ ";
+
 namespace {
 
 constexpr DWORD REPLACE_RETRY_STEP_MS = 50;

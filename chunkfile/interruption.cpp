@@ -5,7 +5,8 @@
 
 namespace {
 
-// Enough for the preview's and the map's temporary files, the most a run has at once.
+// A run has one pending file at a time: the Targa file's temporary file, then the map's,
+// or the copy made before the map is rewritten in place. The other slots are to spare.
 constexpr int SLOTS = 4;
 std::atomic<const PendingFile::Entry*> pending[SLOTS];
 
@@ -17,8 +18,8 @@ PendingFile::PendingFile(FileHandle::Type folder, const native::Char* name) : en
         if (slot.compare_exchange_strong(free, &entry))
             return;
     }
-    // Never reached while a run has at most two pending files; an unregistered file would
-    // silently outlive an interruption if that changed.
+    // Never reached while a run keeps fewer files pending than there are slots; an
+    // unregistered file would silently outlive an interruption if that changed.
     throw std::runtime_error("too many files pending at once");
 }
 

@@ -22,9 +22,10 @@ enum class WriteTarget {
 // what was at `place` in one step: a failure at any point, or an interruption (see
 // interruption.h), leaves that as it was and no file behind. Where a new file cannot be
 // given all of that (another owner, several hard links, an attribute that cannot be set),
-// a complete copy of the old file is flushed beside it and the file is rewritten in place,
-// with interruptions held; the copy goes when that is done. Only where the folder takes no
-// new file is a file rewritten in place without a copy.
+// a complete copy of the old file is flushed beside it (in the system's temporary folder
+// where its folder takes no new file) and the file is rewritten in place, with
+// interruptions held; the copy goes when that is done. Where no copy can be made, the old
+// file stays as it was.
 //
 // `beforeInPlace`, if given, is called before a file is rewritten in place, when the old
 // content is about to go, with the complete, flushed copy of it, so that content read from

@@ -11,11 +11,6 @@ bool startsWith(const std::wstring& text, const wchar_t* prefix) {
     return text.compare(0, std::wcslen(prefix), prefix) == 0;
 }
 
-// "\\?\..." and "\\.\..." already bypass the length limit and path parsing.
-bool isDevicePath(const std::wstring& path) {
-    return startsWith(path, L"\\\\?\\") || startsWith(path, L"\\\\.\\");
-}
-
 bool isUncPath(const std::wstring& path) {
     return startsWith(path, L"\\\\");
 }
@@ -37,6 +32,12 @@ std::wstring extendedLengthForm(const std::wstring& fullPath) {
 }
 
 } // namespace
+
+bool isDevicePath(const std::wstring& path) {
+    const auto slash = [&](std::size_t at) { return path[at] == L'\\' || path[at] == L'/'; };
+    return path.size() >= 4 && slash(0) && slash(1) && (path[2] == L'?' || path[2] == L'.') &&
+           slash(3);
+}
 
 std::wstring fullPathName(const std::wstring& path) {
     const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);

@@ -9,5 +9,9 @@
 // message shows the path as the user gave it.
 std::wstring win32Path(const std::wstring& path);
 
+// A path that starts with "\\?\" or "\\.\" (either slash), which the system takes as it
+// stands: win32Path leaves it as it is, and its "?" is no wildcard.
+bool isDevicePath(const std::wstring& path);
+
 // The full path of `path` (GetFullPathNameW), or `path` itself where there is none.
 std::wstring fullPathName(const std::wstring& path);

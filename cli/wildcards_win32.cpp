@@ -10,17 +10,6 @@
 
 namespace {
 
-bool isSlash(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
-
-// "\\?\" and "\\.\" (either slash) start a path the system takes as it stands: its "?" is
-// no wildcard.
-bool isDevicePath(const std::wstring& argument) {
-    return argument.size() >= 4 && isSlash(argument[0]) && isSlash(argument[1]) &&
-           (argument[2] == L'?' || argument[2] == L'.') && isSlash(argument[3]);
-}
-
 bool hasWildcards(const std::wstring& argument) {
     return !isDevicePath(argument) && argument.find_first_of(L"*?") != std::wstring::npos;
 }

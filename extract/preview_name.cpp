@@ -3,13 +3,7 @@
 
 namespace {
 
-#ifdef _WIN32
-constexpr const wchar_t* FOLDER_SEPARATORS = L"\\/";
-constexpr const wchar_t* EXTENSION_ENDS = L"\\ ";
-#else
-constexpr const wchar_t* FOLDER_SEPARATORS = L"/";
-constexpr const wchar_t* EXTENSION_ENDS = L"/ ";
-#endif
+using namespace filesystem_ops;
 
 bool isOneOf(wchar_t c, const wchar_t* set) {
     return std::wstring::traits_type::find(set, std::wstring::traits_type::length(set), c) !=
@@ -19,8 +13,7 @@ bool isOneOf(wchar_t c, const wchar_t* set) {
 std::size_t nameStart(const std::wstring& path) {
     std::size_t start = 0;
     for (std::size_t i = 0; i + 1 < path.size(); ++i) {
-        if (isOneOf(path[i], filesystem_ops::PATH_SEPARATORS) &&
-            !isOneOf(path[i + 1], FOLDER_SEPARATORS))
+        if (isOneOf(path[i], PATH_SEPARATORS) && !isOneOf(path[i + 1], FOLDER_SEPARATORS))
             start = i + 1;
     }
     return start;

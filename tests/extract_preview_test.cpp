@@ -59,7 +59,7 @@ TEST(InsertionTest, PictureThatShrinksIsNamed) {
     afterPictureHeaderRead = [](const std::wstring& path) {
         std::filesystem::resize_file(nativePath(path), 19);
     };
-    EXPECT_EQ(failureOf([&] { runInsertion(picture, map); })->wide(),
+    EXPECT_EQ(failureOf([&] { runInsertion(picture, map); })->wideText(),
               L"Unable to read file:\n" + picture);
     afterPictureHeaderRead = nullptr;
     EXPECT_TRUE(readFile(map).empty());

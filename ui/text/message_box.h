@@ -1,23 +1,30 @@
 #pragma once
 
+#include "utf8.h"
+
 #include <string>
 
 // Styles of the message boxes the tool shows (the platform's values).
 constexpr unsigned MESSAGE_OK = 0x00;         // MB_OK
 constexpr unsigned MESSAGE_ICON_ERROR = 0x10; // MB_ICONERROR
 
-// A message box with no owner and the system's default caption. The narrow form shows
-// the text of a standard exception as it is.
-void showMessage(const std::wstring& text, unsigned style);
-void showMessageNarrow(const std::string& text, unsigned style);
-
+// What the user reads: a wide text of the system's own, or a standard exception's text,
+// narrow as the library gives it, shown as it is; and the style of the box that shows it.
 struct ShownMessage {
-    bool wide;
+    bool wide = true;
     std::wstring text;      // for wide messages
     std::string narrowText; // for narrow messages
-    unsigned style;
+    unsigned style = MESSAGE_OK;
+    std::size_t nameLength = 0; // how many characters at the end of `text` are a file's name
+
+    std::wstring wideText() const { return wide ? text : fromUtf8(narrowText); }
 };
 
-// Where both forms go: the platform's message box (standard error on Linux). The one
-// seam of the tests, which point it elsewhere to see the messages instead of windows.
+// Where every message goes: the platform's message box with no owner and the system's
+// default caption (standard error on Linux). The one seam of the tests, which point it
+// elsewhere to see the messages instead of windows.
 extern void (*presentMessage)(const ShownMessage& message);
+
+inline void showMessage(const std::wstring& text, unsigned style) {
+    presentMessage({true, text, std::string(), style});
+}

@@ -7,10 +7,8 @@
 // it is shown in a message box with style MB_OK, a standard exception's text with the
 // narrow box. True when `body` ran to its end. Other exceptions pass.
 template <typename Body> bool reportFailures(Body&& body) {
-    const std::optional<FailureText> failure = failureOf(body);
-    if (failure && failure->narrow)
-        showMessageNarrow(failure->narrowText, MESSAGE_OK);
-    else if (failure)
-        showMessage(failure->text, MESSAGE_OK);
+    const std::optional<ShownMessage> failure = failureOf(body);
+    if (failure)
+        presentMessage(*failure);
     return !failure;
 }

@@ -1,14 +1,5 @@
 #include "interruption.h"
 #include "tedchunk.h"
-
-#ifdef _WIN32
-
-int wmain(int argc, wchar_t** argv) {
-    removePendingFilesOnInterruption();
-    return runTedchunk(std::vector<std::wstring>(argv + 1, argv + argc));
-}
-
-#else
 #include "utf8.h"
 
 #include <csignal>
@@ -23,5 +14,3 @@ int main(int argc, char** argv) {
         arguments.push_back(fromUtf8(argv[i]));
     return runTedchunk(arguments);
 }
-
-#endif
