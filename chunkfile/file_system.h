@@ -39,6 +39,10 @@ struct Place {
 // user or to the folder's owner, as the kernel follows links for other programs there.
 Place locate(const std::wstring& path, const std::wstring& shownPath);
 
+// `path` with the file's name as it is on disk: on Windows not an 8.3 short name or
+// another letter case that also finds it; elsewhere, and where it cannot be told, `path`.
+std::wstring withNameOnDisk(const std::wstring& path);
+
 // Which file a name holds, and what tells that the file changed: device and inode, size,
 // modification and change times (on Windows the volume's serial number, the file's
 // index, its size and last write time).

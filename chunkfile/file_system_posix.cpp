@@ -205,6 +205,10 @@ Place locate(const std::wstring& path, const std::wstring& shownPath) {
     }
 }
 
+std::wstring withNameOnDisk(const std::wstring& path) {
+    return path;
+}
+
 native::Name beside(const Place&, const std::wstring& name) {
     return toUtf8(name);
 }

@@ -64,6 +64,11 @@ Place locate(const std::wstring& path, const std::wstring&) {
     return Place{FileHandle(), fullPathName(path), path, false};
 }
 
+std::wstring withNameOnDisk(const std::wstring& path) {
+    const std::wstring real = realName(path);
+    return folderOf(path) + real.substr(folderOf(real).size());
+}
+
 native::Name beside(const Place& place, const std::wstring& name) {
     // As the calls take it, so that the handler of interruptions can pass it on as it is.
     return win32Path(folderOf(place.name) + name);

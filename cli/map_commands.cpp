@@ -55,7 +55,8 @@ int runExtract(const ParsedArguments& arguments) {
     bool anyWithoutPreview = false;
     std::vector<SavedPreview> saved;
     for (const std::wstring& map : maps) {
-        const std::wstring targa = output ? *output : defaultPreviewPath(map);
+        const std::wstring targa =
+            output ? *output : defaultPreviewPath(filesystem_ops::withNameOnDisk(map));
         const std::wstring clash = clashWithEarlier(saved, map, targa);
         if (!clash.empty()) {
             report.fail(map, clash);

@@ -453,6 +453,26 @@ TEST_F(TedchunkTest, WildcardsNameTheFilesTheyMatch) {
                             L"*.ted matches 3 files\nUsage:"),
               0u);
 }
+
+// A map given by its short name, or in other letters, keeps its name on disk and the
+// attributes Explorer shows; the preview is named after that name.
+TEST_F(TedchunkTest, MapKeepsItsNameOnDiskAndItsAttributes) {
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const std::wstring name = L"K\u00e4rtchen \u00df lange Karte";
+    const std::wstring map = placeMap(name + L".ted", sample.bytes());
+    SetFileAttributesW(map.c_str(), kept);
+    std::wstring shortName(MAX_PATH, L'\0');
+    shortName.resize(GetShortPathNameW(map.c_str(), shortName.data(), MAX_PATH));
+    ASSERT_NE(shortName, map);
+    placeMap(L"a.ted", sample.bytes());
+    for (const std::wstring& spelling : {shortName, path(L"A.TED")})
+        EXPECT_EQ(tedchunk({L"extract", spelling}).exitCode, 0) << toUtf8(spelling);
+    EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{name + L".ted", name + L".tga",
+                                                            L"a.ted", L"a.tga"}));
+    EXPECT_EQ(GetFileAttributesW(map.c_str()) & kept, kept);
+    EXPECT_EQ(readFile(map), sample.withoutPreview());
+}
 #else
 // A name is its bytes, shown as given but for control characters and bytes outside UTF-8,
 // escaped as `ls -b` does.

@@ -1,6 +1,7 @@
 #include "main_dialog.h"
 #include "dialog_rules.h"
 #include "file_choosers.h"
+#include "file_system.h"
 #include "preview.h"
 #include "preview_name.h"
 #include "report_failures.h"
@@ -48,7 +49,8 @@ void browse(HWND dialog) {
 
 void extract(HWND dialog) {
     const std::wstring mapPath = readWindowText(GetDlgItem(dialog, IDC_MAP_PATH));
-    const std::wstring targaPath = chooseTargaFile(dialog, bareFileName(mapPath));
+    const std::wstring targaPath =
+        chooseTargaFile(dialog, bareFileName(filesystem_ops::withNameOnDisk(mapPath)));
     if (!targaPath.empty())
         extractPreview(targaPath, mapPath);
 }
