@@ -1,8 +1,6 @@
 #include "chunk_reader.h"
 #include "wexception.h"
 
-#include <algorithm>
-
 namespace {
 
 // Reserved: the reader returns it (as -1) when a level has no further chunk.
@@ -19,7 +17,6 @@ void ChunkReader::begin() {
     ends[0] = file.size();
     depth = 0;
     currentSize = -1;
-    consumed = 0;
 }
 
 std::int32_t ChunkReader::nextChunk() {
@@ -27,14 +24,12 @@ std::int32_t ChunkReader::nextChunk() {
         file.seek(ends[depth]);
         --depth;
         currentSize = -1;
-        consumed = 0;
     }
     const std::uint32_t position = file.tell();
     const std::uint32_t end = ends[depth];
     if (position == end) {
         --depth;
         currentSize = -1;
-        consumed = 0;
         return -1;
     }
     if (depth + 1 >= MAX_CHUNK_DEPTH)
@@ -56,18 +51,5 @@ std::int32_t ChunkReader::nextChunk() {
     ++depth;
     ends[depth] = static_cast<std::uint32_t>(bodyEnd);
     currentSize = (sizeField & CONTAINER_FLAG) ? -1 : static_cast<std::int32_t>(sizeField);
-    consumed = 0;
     return static_cast<std::int32_t>(type);
-}
-
-void ChunkReader::readData(void* buffer, std::int32_t count) {
-    const std::int64_t wanted =
-        std::min<std::int64_t>(currentSize, std::int64_t(consumed) + count) - consumed;
-    const std::uint32_t received =
-        wanted > 0 ? file.read(buffer, static_cast<std::uint32_t>(wanted)) : 0;
-    consumed += static_cast<std::int32_t>(received);
-    // Short: more than the chunk holds (or not a data chunk), or a file that shrank
-    // beneath the reader, which the header checks cannot see.
-    if (received != static_cast<std::uint32_t>(count))
-        throw ReadException();
 }

@@ -19,12 +19,7 @@ struct ChunkReader {
     // would nest deeper than the table holds, and for stray bytes after a last child.
     std::int32_t nextChunk();
 
-    // Copies the next `count` bytes of the current data chunk's body; ReadException when
-    // there are not that many.
-    void readData(void* buffer, std::int32_t count);
-
     BufferedFile& file; // its own calls, not a File's, on the path of every header
-    std::int32_t consumed = 0;
     // Body length of the current data chunk; -1 for a container or no open chunk.
     std::int32_t currentSize = -1;
     std::uint32_t ends[MAX_CHUNK_DEPTH] = {};

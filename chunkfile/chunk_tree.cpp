@@ -38,18 +38,14 @@ void ChunkTree::renewBody(ChunkNode& node, std::uint32_t size) {
 }
 
 void ChunkTree::copyBody(const ChunkNode& node, File& out) const {
-    if (node.data) {
-        if (out.write(node.data, node.size) != node.size)
-            throw WriteException();
-        return;
-    }
     std::vector<std::uint8_t> buffer;
     const std::uint32_t at = node.source + CHUNK_HEADER_SIZE;
-    if (copyBetween(*source, at, out, out.tell(), node.size, buffer) != node.size) {
-        if (std::uint64_t(at) + node.size > source->size())
-            throw ReadException();
-        throw WriteException();
-    }
+    if ((node.data ? out.write(node.data, node.size)
+                   : copyBetween(*source, at, out, out.tell(), node.size, buffer)) == node.size)
+        return;
+    if (!node.data && std::uint64_t(at) + node.size > source->size())
+        throw ReadException();
+    throw WriteException();
 }
 
 std::uint32_t ChunkTree::readBody(const ChunkNode& node, void* buffer, std::uint32_t count) const {
