@@ -564,7 +564,7 @@ TEST_F(TedchunkTest, PicturesFromOtherWritersAreAccepted) {
 }
 
 struct IdentityCase {
-    const wchar_t* user; // none: whoever runs the test; mpe-member shares mpe-proj with mpe-owner
+    const wchar_t* user; // none: whoever runs the test; $MEMBER shares $PROJ with $OWNER
     bool inPlace;        // else replaced by a new file, the only way that is atomic
     const wchar_t* map;
     const wchar_t* targa;
@@ -589,42 +589,50 @@ const IdentityCase IDENTITY_CASES[] = {
     {L"root", true, L"m.ted", L"m.tga",
      L"ln m.ted l.ted && chmod 6755 m.ted && setcap cap_net_raw+ep m.ted && chattr +d m.ted"},
     // The owner's set-id bits, which the kernel clears when anybody but root writes.
-    {L"mpe-owner", false, L"s/m.ted", L"s/m.tga",
-     L"mkdir s && chown mpe-owner s && chown mpe-owner:mpe-proj m.ted && chmod 6750 m.ted && "
+    {L"$OWNER", false, L"s/m.ted", L"s/m.tga",
+     L"mkdir s && chown $OWNER s && chown $OWNER:$PROJ m.ted && chmod 6750 m.ted && "
      L"mv m.ted s"},
-    {L"mpe-owner", true, L"s/m.ted", L"s/m.tga",
-     L"mkdir s && chown mpe-owner s && chown mpe-owner:mpe-proj m.ted && chmod 6750 m.ted && "
+    {L"$OWNER", true, L"s/m.ted", L"s/m.tga",
+     L"mkdir s && chown $OWNER s && chown $OWNER:$PROJ m.ted && chmod 6750 m.ted && "
      L"mv m.ted s && ln s/m.ted s/l.ted"},
     // The owner's map in a shared group folder, rewritten by another member of the group.
-    {L"mpe-member", true, L"s/m.ted", L"s/m.tga",
-     L"mkdir s && chgrp mpe-proj s && chmod 2770 s && chown mpe-owner:mpe-proj m.ted && "
+    {L"$MEMBER", true, L"s/m.ted", L"s/m.tga",
+     L"mkdir s && chgrp $PROJ s && chmod 2770 s && chown $OWNER:$PROJ m.ted && "
      L"chmod 660 m.ted && mv m.ted s"},
     // A folder that takes no new file: the copy goes to the temporary folder.
-    {L"mpe-member", true, L"s/m.ted", L"t/m.tga",
-     L"mkdir -m 755 s t && chown mpe-member m.ted t && mv m.ted s"},
+    {L"$MEMBER", true, L"s/m.ted", L"t/m.tga",
+     L"mkdir -m 755 s t && chown $MEMBER m.ted t && mv m.ted s"},
 };
 
-// The users and the group of the cases that need root, there only while a test runs: removed
-// when it ends, however it ends.
+// The users and the group of the cases that need root, named after this process (other runs
+// may make theirs meanwhile) and removed when the test ends, however it ends; and the program
+// where they may run it, wherever the build lies.
 class TestUsers {
 public:
     TestUsers() {
-        made = shell(L"for i in 1 2 3 4 5; do { getent group mpe-proj || groupadd mpe-proj; } && "
-                     L"for u in mpe-owner mpe-member; do id $u || useradd -M -N -G mpe-proj $u; "
+        for (const char* role : {"OWNER", "MEMBER", "PROJ"})
+            setenv(role, ("mpe-" + std::string(1, role[0]) + std::to_string(getpid())).c_str(), 1);
+        std::filesystem::copy_file(nativePath(TEDCHUNK_PROGRAM), nativePath(program));
+        made = shell(L"for i in 1 2 3 4 5; do { getent group $PROJ || groupadd $PROJ; } && "
+                     L"for u in $OWNER $MEMBER; do id $u || useradd -M -N -G $PROJ $u; "
                      L"done && exit; sleep 1; done; exit 1")
                    .exitCode == 0;
     }
-    ~TestUsers() { shell(L"userdel mpe-owner; userdel mpe-member; groupdel mpe-proj"); }
+    ~TestUsers() { shell(L"userdel $OWNER; userdel $MEMBER; groupdel $PROJ"); }
     TestUsers(const TestUsers&) = delete;
     TestUsers& operator=(const TestUsers&) = delete;
+    const TempDir place;
+    const std::wstring program = place.file(L"tedchunk");
     bool made;
 };
 
+// `user`: a name, or $ and the variable that holds it.
 ProgramRun runAs(const wchar_t* user, std::vector<std::wstring> command) {
     if (!user)
         return runProgram(command[0], {command.begin() + 1, command.end()});
+    const std::string name = user[0] == L'$' ? std::getenv(toUtf8(user + 1).c_str()) : toUtf8(user);
     command.insert(command.begin(),
-                   {L"--reuid=" + std::wstring(user), L"--regid=users", L"--init-groups"});
+                   {L"--reuid=" + fromUtf8(name), L"--regid=users", L"--init-groups"});
     return runProgram(L"/usr/bin/setpriv", command);
 }
 
@@ -655,8 +663,8 @@ TEST(MapIdentityTest, RewrittenMapStaysTheSameFile) {
             shell(L"cd \"$1\" && chmod 755 . && " + std::wstring(c.setUp), dir.file(L"")).exitCode,
             0);
         const std::wstring before = identity();
-        const ProgramRun run =
-            runAs(c.user, {TEDCHUNK_PROGRAM, L"extract", L"-o", dir.file(c.targa), map});
+        const ProgramRun run = runAs(c.user, {c.user ? users->program : TEDCHUNK_PROGRAM,
+                                              L"extract", L"-o", dir.file(c.targa), map});
         EXPECT_EQ(run.exitCode, 0) << toUtf8(run.err);
         EXPECT_EQ(readFile(map), sample.withoutPreview());
         const std::wstring after = identity();
@@ -685,16 +693,15 @@ TEST(MapIdentityTest, CopyInTheTemporaryFolder) {
     writeFile(dir.file(L"m.ted"), sample.withoutPreview());
     ASSERT_EQ(
         shell(L"cd \"$1\" && chmod 755 . && mkdir -m 755 s && mkdir -m 1777 tmp && setfacl -d "
-              L"-m u:nobody:rw tmp && chown mpe-member:mpe-proj m.ted && chmod 640 m.ted && "
+              L"-m u:nobody:rw tmp && chown $MEMBER:$PROJ m.ted && chmod 640 m.ted && "
               L"mv m.ted s",
               dir.file(L""))
             .exitCode,
         0);
     const auto insert = [&](const std::wstring& temporaryFolder) {
         const auto limit = L"--fsize=" + std::to_wstring(sample.withoutPreview().size());
-        return runAs(L"mpe-member",
-                     {L"/usr/bin/env", L"TMPDIR=" + temporaryFolder, L"/usr/bin/prlimit", limit,
-                      TEDCHUNK_PROGRAM, L"insert", map, tga})
+        return runAs(L"$MEMBER", {L"/usr/bin/env", L"TMPDIR=" + temporaryFolder,
+                                  L"/usr/bin/prlimit", limit, users.program, L"insert", map, tga})
             .err;
     };
     EXPECT_EQ(insert(dir.file(L"s")), L"No copy of the file can be made before it is rewritten: "
@@ -708,7 +715,7 @@ TEST(MapIdentityTest, CopyInTheTemporaryFolder) {
                                copy + L"\n");
     EXPECT_EQ(readFile(copy), sample.withoutPreview());
     EXPECT_EQ(shell(L"stat -c '%U %G %a' \"$1\"; getfacl -s \"$1\"", copy).out,
-              L"mpe-member mpe-proj 640\n");
+              shell(L"echo $MEMBER $PROJ 640").out);
 }
 
 // A file-size limit is a failed write; the old Targa file and the map stay.
