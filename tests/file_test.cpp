@@ -98,37 +98,6 @@ TEST(SafeWriteTest, FailureAtAnyWriteLeavesWhatWasThere) {
     EXPECT_EQ(readFile(newFile), sample.withoutPreview());
 }
 
-// A failed rewrite in place (a second link) keeps the copy, with the file's mode, and names
-// it: NAME.original, or its temporary name where that is taken.
-TEST(SafeWriteTest, FailedRewriteInPlaceKeepsACopy) {
-    for (const bool taken : {false, true}) {
-        const TempDir dir;
-        const std::wstring map = dir.file(L"map.ted"), original = map + L".original";
-        const SampleMap sample = sampleMap();
-        writeFile(map, sample.bytes());
-        if (taken)
-            writeFile(original, text("theirs"));
-        std::filesystem::create_hard_link(nativePath(map), nativePath(dir.file(L"link.ted")));
-        std::filesystem::permissions(nativePath(map), std::filesystem::perms(0640));
-        std::wstring copy;
-        try {
-            writeFileSafely(map, WriteTarget::ExistingFile,
-                            [](PhysicalFile&) { throw WriteException(); });
-        } catch (const IOException& e) {
-            const std::wstring said = L"Unable to write file\nThe file is now incomplete. A copy "
-                                      L"of it as it was before is saved as:\n";
-            EXPECT_EQ(e.message.substr(0, said.size()), said);
-            copy = e.message.substr(said.size());
-        }
-        EXPECT_EQ(taken ? copy.substr(0, dir.file(L"~mp").size()) : copy,
-                  taken ? dir.file(L"~mp") : original);
-        EXPECT_EQ(readFile(copy), sample.bytes());
-        EXPECT_EQ(std::filesystem::status(nativePath(copy)).permissions(),
-                  std::filesystem::status(nativePath(map)).permissions());
-        EXPECT_EQ(readFile(original), taken ? text("theirs") : sample.bytes());
-    }
-}
-
 // What a neighbour does during a run, at the temporary file `at` (the preview's is the
 // first): the map moved aside for a link to their file, their file planted where the
 // preview goes, the temporary file itself moved aside for such a link. Their file (and,

@@ -718,25 +718,41 @@ TEST(MapIdentityTest, CopyInTheTemporaryFolder) {
               shell(L"echo $MEMBER $PROJ 640").out);
 }
 
-// A file-size limit is a failed write; the old Targa file and the map stay.
-TEST_F(TedchunkTest, FileSizeLimitKeepsTheOldTargaFile) {
-    const std::wstring map = placeMap(L"alpha.ted", sample.bytes());
-    writeFile(path(L"alpha.tga"), text("older preview"));
-    const ProgramRun run = runProgram(
-        L"/usr/bin/prlimit", {L"--fsize=100", TEDCHUNK_PROGRAM, L"extract", L"--force", map});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, L"Unable to write file\n");
-    EXPECT_EQ(readFile(path(L"alpha.tga")), text("older preview"));
+// A file-size limit is a failed write: an old Targa file stays, and a map whose copy does not
+// fit; a failed rewrite in place names its copy: NAME.original, or its temporary name.
+TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
+    const std::wstring map = placeMap(L"m.ted", sample.bytes()), targa = path(L"m.tga");
+    const std::wstring original = map + L".original", picture = placeMap(L"p.tga", sample.preview);
+    writeFile(targa, text("older preview"));
+    const auto limited = [&](std::size_t limit, std::vector<std::wstring> arguments) {
+        arguments.insert(arguments.begin(),
+                         {L"--fsize=" + std::to_wstring(limit), TEDCHUNK_PROGRAM});
+        return runProgram(L"/usr/bin/prlimit", arguments).err;
+    };
+    EXPECT_EQ(limited(100, {L"extract", L"--force", map}), L"Unable to write file\n");
+    EXPECT_EQ(readFile(targa), text("older preview"));
+    std::filesystem::create_hard_link(nativePath(map), nativePath(path(L"l.ted")));
+    EXPECT_EQ(limited(1000, {L"extract", L"--force", map}), L"Unable to write file\n");
     EXPECT_EQ(readFile(map), sample.bytes());
-    EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"alpha.ted", "alpha.tga"}));
-    // A hard-linked map is copied before its rewrite in place; a copy that does not fit:
-    std::filesystem::create_hard_link(nativePath(map), nativePath(path(L"link.ted")));
-    EXPECT_EQ(runProgram(L"/usr/bin/prlimit",
-                         {L"--fsize=1000", TEDCHUNK_PROGRAM, L"extract", L"--force", map})
-                  .err,
-              L"Unable to write file\n");
-    EXPECT_EQ(readFile(map), sample.bytes());
-    EXPECT_EQ(dir.names().size(), 3u);
+    EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"m.ted", "l.ted", "m.tga", "p.tga"}));
+    std::filesystem::permissions(nativePath(map), std::filesystem::perms(0640));
+    const std::wstring said = L"Unable to write file\nThe file is now incomplete. A copy of it as "
+                              L"it was before is saved as:\n";
+    for (const bool taken : {false, true}) { // the copy fits, the larger map does not
+        writeFile(map, sample.bytes());
+        if (taken)
+            writeFile(original, text("theirs"));
+        const std::wstring err =
+            limited(sample.bytes().size(), {L"insert", L"--at", L"0", map, picture});
+        ASSERT_EQ(err.substr(0, said.size()), said);
+        const std::wstring copy = err.substr(said.size(), err.size() - said.size() - 1);
+        EXPECT_EQ(taken ? copy.substr(0, path(L"~mp").size()) : copy,
+                  taken ? path(L"~mp") : original);
+        EXPECT_EQ(readFile(copy), sample.bytes());
+        EXPECT_EQ(std::filesystem::status(nativePath(copy)).permissions(),
+                  std::filesystem::perms(0640));
+        EXPECT_EQ(readFile(original), taken ? text("theirs") : sample.bytes());
+    }
 }
 
 #endif
