@@ -457,12 +457,12 @@ TEST_F(TedchunkTest, WildcardsNameTheFilesTheyMatch) {
 // A name is its bytes, shown as given but for control characters and bytes outside UTF-8,
 // escaped as `ls -b` does.
 TEST_F(TedchunkTest, NamesAreTheBytesGiven) {
-    const std::wstring named = placeMap(L"n\xDCFF\n\t\r\x1b\x7f\u009b.ted", sample.bytes());
+    const std::wstring named = placeMap(L"n\xDC80\xDCFF\n\t\r\x1b\x7f\u009b.ted", sample.bytes());
     const std::wstring lookalike = placeMap(L"n\uFFFD.ted", sample.bytes());
     std::filesystem::create_directory(nativePath(path(L"sub")));
     const std::wstring inFolder = placeMap(L"sub/m.ted", sample.bytes());
     const std::wstring overlongSlash = path(L"sub\xDCC0\xDCAFm.ted\x01");
-    const std::wstring shown = path(L"n\\377\\n\\t\\r\\033\\177\\302\\233"),
+    const std::wstring shown = path(L"n\\200\\377\\n\\t\\r\\033\\177\\302\\233"),
                        shownMissing = path(L"sub\\300\\257m.ted\\001");
     ProgramRun run = tedchunk({L"extract", named, overlongSlash});
     EXPECT_EQ(run.exitCode, 1);
