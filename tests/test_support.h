@@ -1,6 +1,7 @@
 #pragma once
 
 #include "file.h"
+#include "wexception.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -47,6 +48,16 @@ std::filesystem::path nativePath(const std::wstring& path);
 void writeFile(const std::wstring& path, const Bytes& content);
 Bytes readFile(const std::wstring& path);
 void setReadOnly(const std::wstring& path, bool readOnly);
+
+// The message of the wexception that `body` throws; "" when it throws none.
+template <typename Body> std::wstring messageOf(Body&& body) {
+    try {
+        body();
+    } catch (const wexception& e) {
+        return e.message;
+    }
+    return L"";
+}
 
 bool waitUntil(const std::function<bool()>& condition, double seconds = 20);
 
