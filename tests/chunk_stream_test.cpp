@@ -31,10 +31,10 @@ ChunkTree load(const Bytes& content) {
 // What the reader cannot account for byte by byte is refused; no tree is built from it.
 TEST(ChunkStreamTest, RefusesWhatItCannotAccountFor) {
     const Bytes malformed[] = {
-        concat({chunk(1, text("ab")), text("xyz")}),    // stray bytes at the end
-        concat({le32(1), Bytes{4, 0, 0}}),              // seven bytes of header
-        concat({rawHeader(1, 100), text("short")}),     // body past the end
-        concat({rawHeader(1, 0x7FFFFFFFu), text("x")}), // largest length
+        concat({chunk(1, text("ab")), text("xyz")}),     // stray bytes at the end
+        concat({chunk(1, {}), le32(1), Bytes{0, 0, 0}}), // seven bytes of header
+        concat({rawHeader(1, 100), text("short")}),      // body past the end
+        concat({rawHeader(1, 0x7FFFFFFFu), text("x")}),  // largest length
         concat({rawHeader(2, 0x80000009u), chunk(3, text("ab")), chunk(4, {})}), // child past it
         concat({rawHeader(2, 0x8000000Cu), chunk(3, text("ab")), text("zz"), chunk(4, {})}),
         chunk(0xFFFFFFFFu, text("a")),          // the reserved type
