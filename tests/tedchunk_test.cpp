@@ -417,8 +417,16 @@ TEST_F(TedchunkTest, EveryOutcomeOnEveryPathShape) {
         EXPECT_EQ(tedchunk({L"extract", L"--force", L"-o", special, map}).err,
                   L"Unable to open file:\n" + special + L"\n");
     }
+    // A folder that takes no new file (for root: an immutable one) takes no Targa file.
+    const std::wstring locked = path(L"locked"), lockedTarga = locked + L"/p.tga";
+    ASSERT_EQ(shell(L"mkdir -m 555 \"$1\" && { [ $(id -u) != 0 ] || chattr +i \"$1\"; }", locked)
+                  .exitCode,
+              0);
+    EXPECT_EQ(tedchunk({L"extract", L"-o", lockedTarga, map}).err,
+              L"Unable to open file:\n" + lockedTarga + L"\n");
+    shell(L"chattr -i \"$1\"", locked);
     EXPECT_EQ(readFile(map), sample.bytes());
-    EXPECT_EQ(dir.names().size(), 2u);
+    EXPECT_EQ(dir.names().size(), 3u);
 #endif
 }
 
