@@ -57,8 +57,7 @@ TEST(ChunkStreamTest, RefusesWhatItCannotAccountFor) {
     EXPECT_THROW(loadChunkFile(huge.file), ReadException);
 }
 
-// Loaded and written back: the same bytes (an empty container as empty data), 255 levels
-// deep; one write through a window as large, a patch at its edge through a smaller one.
+// Loaded and written back 255 levels deep: the same bytes, an empty container as empty data.
 TEST(ChunkStreamTest, RewriteGivesBackEveryByteThroughTheWindow) {
     const Bytes kept = concat({chunk(0xDEADBEEF, text("header")),
                                container(2, {chunk(3, text("xyz")), container(4, {chunk(5, {})}),
@@ -77,8 +76,7 @@ TEST(ChunkStreamTest, RewriteGivesBackEveryByteThroughTheWindow) {
     const MemoryFile whole = rewrite(expected, static_cast<std::uint32_t>(expected.size()));
     EXPECT_EQ(whole.bytes, expected);
     EXPECT_EQ(whole.writes, 1u);
-    // What follows on in the source is one copy, headers and bodies alike: two around a
-    // chunk taken out.
+    // What follows on in the source is one copy: two around a chunk taken out.
     const Bytes after = concat({container(3, {chunk(4, text("ab"))}), chunk(5, {})});
     MemoryFile source(concat({chunk(1, Bytes(16)), chunk(2, {}), after})), out;
     ChunkTree tree = loadChunkTree(source, 1u << 30);
@@ -89,8 +87,7 @@ TEST(ChunkStreamTest, RewriteGivesBackEveryByteThroughTheWindow) {
 }
 
 #ifndef _WIN32
-// Bodies far beyond the address space left, and beyond the budget the process's room
-// (its address-space limit, less what it maps already) gives: the tree holds none of them.
+// Bodies far beyond the process's address-space room and the budget it gives stay on disk.
 TEST(ChunkStreamTest, BodiesBeyondTheBudgetStayOnDisk) {
     const TempDir dir;
     const std::wstring path = dir.file(L"large.ted"), written = dir.file(L"written.ted");

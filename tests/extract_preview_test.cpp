@@ -14,8 +14,7 @@ namespace {
 
 std::vector<std::pair<std::wstring, unsigned>> shown;
 
-// No preview: string 105, error icon; a failure: its message, MB_OK; success: nothing. The
-// map under another spelling as Targa path is refused before anything is written.
+// Shown: string 105 (error icon) for no preview, a failure's message (MB_OK), nothing on success.
 TEST(ExtractPreviewTest, ShowsEveryOutcomeButSuccess) {
     const auto showing = presentMessage;
     presentMessage = [](const ShownMessage& m) {
@@ -65,8 +64,7 @@ TEST(InsertionTest, PictureThatShrinksIsNamed) {
     EXPECT_TRUE(readFile(map).empty());
 }
 
-// Where the system has no copy of its own, the buffer copies every byte of a map larger
-// than it: replaced, and rewritten in place after a copy (a second link).
+// Without the system's copy the buffer copies every byte, replaced and rewritten in place.
 TEST(ExtractPreviewTest, CopiesThroughTheBufferWithoutTheSystemsCopy) {
     struct SystemCopyOff {
         SystemCopyOff() { native::systemCopy = false; }

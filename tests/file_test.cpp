@@ -98,10 +98,8 @@ TEST(SafeWriteTest, FailureAtAnyWriteLeavesWhatWasThere) {
     EXPECT_EQ(readFile(newFile), sample.withoutPreview());
 }
 
-// A neighbour's doing at step `at` (1: the preview's temporary file made, 2: its replace, 3: the
-// map's temporary file): the map or that file moved aside for a link to their file, their file
-// planted as the preview or under every temporary name. Their file (and, as root, its owner and
-// mode) and the map stay, and the run says why.
+// A neighbour's doing at step `at` (1, 2: the preview's temporary file, its replace; 3: the map's)
+// changes neither their file (owner and mode, as root) nor the map, and the run says why.
 TEST(SafeWriteTest, NamesChangedDuringTheRunChangeNoOtherFile) {
     enum Change { MapToLink, PlantTarga, TemporaryToLink, NamesTaken };
     struct Case {
@@ -178,8 +176,7 @@ TEST(SafeWriteTest, NamesChangedDuringTheRunChangeNoOtherFile) {
 }
 
 #ifndef _WIN32
-// In a sticky folder others may write, a link is followed only when the user or the
-// folder's owner made it, as the kernel follows links there for other programs.
+// In a sticky folder others may write, only the user's or the folder owner's links are followed.
 TEST(SafeWriteTest, StickyFolderLinksAreFollowedOnlyFromTheirOwners) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root, to give a link another owner";
@@ -196,9 +193,7 @@ TEST(SafeWriteTest, StickyFolderLinksAreFollowedOnlyFromTheirOwners) {
     }
 }
 
-// SIGTERM at each step, in a child of the test: where interruptions are held (the replace,
-// the rewrite in place) the step is finished first. Either way the map is whole, old or
-// new, and no temporary file is left.
+// SIGTERM at each step in a child: the map whole, old or new (a held step ends first), no leftover.
 TEST(SafeWriteTest, InterruptionAtEachStepLeavesNoTemporaryFile) {
     struct Case {
         bool twoLinks, atReplace, mapIsNew;

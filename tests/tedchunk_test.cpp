@@ -146,8 +146,7 @@ TEST_F(TedchunkTest, ATargaFileIsWrittenOncePerRun) {
     EXPECT_EQ(readFile(second), secondMap);
 }
 
-// Each top-level type-19 data chunk's line says what its picture is (for complete ones, see
-// PicturesFromOtherWritersAreAccepted).
+// Each top-level type-19 data chunk's line says what its picture is.
 TEST_F(TedchunkTest, ListShowsTheTreeAndCheckChangesNothing) {
     const Bytes content =
         concat({chunk(1, text("ab")), container(2, {chunk(19, text("xyz")), container(4, {})}),
@@ -202,8 +201,7 @@ TEST_F(TedchunkTest, WrongCommandLinesChangeNothing) {
     EXPECT_EQ(tedchunk({L"--version"}).out, L"tedchunk " TEDCHUNK_VERSION_TEXT L"\n");
 }
 
-// insert at the position extract names gives the map back (with --unchecked where extract
-// said the preview is no complete Targa image); --force replaces in place.
+// insert at the position extract names gives the map back; --force replaces in place.
 TEST_F(TedchunkTest, InsertUndoesAnExtraction) {
     const std::wstring map = path(L"alpha.ted"), targa = path(L"alpha.tga");
     const Bytes other = tga(0, 0, 3, 0, 0, 1, 1, 8, {7}), emptyBox = rawHeader(19, 0x80000000u);
@@ -462,8 +460,7 @@ TEST_F(TedchunkTest, WildcardsNameTheFilesTheyMatch) {
               0u);
 }
 #else
-// A name is its bytes, shown as given but for control characters and bytes outside UTF-8,
-// escaped as `ls -b` does.
+// A name is its bytes, shown with control characters and bytes outside UTF-8 as `ls -b` does.
 TEST_F(TedchunkTest, NamesAreTheBytesGiven) {
     const std::wstring named = placeMap(L"n\xDC80\xDCFF\n\t\r\x1b\x7f\u009b.ted", sample.bytes());
     const std::wstring lookalike = placeMap(L"n\uFFFD.ted", sample.bytes());
@@ -495,8 +492,7 @@ TEST_F(TedchunkTest, ClosedPipeDoesNotEndTheBatch) {
     EXPECT_EQ(readFile(b), sample.withoutPreview());
 }
 
-// 5 million chunks under a 50 MiB cgroup limit or a 200 MB address space end with a
-// sentence, not the kernel's kill; a large picture of junk is refused before it is read.
+// Memory limits end with a sentence, not a kill; a large junk picture is refused unread.
 TEST_F(TedchunkTest, CgroupAndAddressSpaceLimitsEndWithASentence) {
     const std::wstring map = placeMap(L"many.ted", Bytes(40'000'000, 0));
     const ProgramRun cgroup = runProgram(L"/bin/sh", {L"-c", LR"(
@@ -531,8 +527,7 @@ TEST_F(TedchunkTest, CgroupAndAddressSpaceLimitsEndWithASentence) {
                   junk + L"\n");
 }
 
-// Pictures of every kind other programs write and decoders read: each put into a map by
-// insert (before the last, so that the list shows them in reverse) and described as such.
+// Pictures other programs write go in by insert (each first: listed in reverse) as described.
 TEST_F(TedchunkTest, PicturesFromOtherWritersAreAccepted) {
     const std::pair<const wchar_t*, const wchar_t*> writers[] = {
         {L"im TrueColor None", L"24 bits, true colour, uncompressed"},
@@ -612,9 +607,8 @@ const IdentityCase IDENTITY_CASES[] = {
      L"mkdir -m 755 s t && chown $MEMBER m.ted t && mv m.ted s"},
 };
 
-// The users and the group of the cases that need root, named after this process (other runs
-// may make theirs meanwhile) and removed when the test ends, however it ends; and the program
-// where they may run it, wherever the build lies.
+// Users of this process alone (other runs make theirs), removed however the test ends; the
+// program where they may run it.
 class TestUsers {
 public:
     TestUsers() {
@@ -644,9 +638,8 @@ ProgramRun runAs(const wchar_t* user, std::vector<std::wstring> command) {
     return runProgram(L"/usr/bin/setpriv", command);
 }
 
-// The map stays the same file to all who use it, only its preview gone: what any user can
-// check always, the rest as root with users made here. A new Targa file gets what `touch`
-// gives there.
+// The map stays the same file to all who use it (as root also for users made here); a new
+// Targa file gets what `touch` gives there.
 TEST(MapIdentityTest, RewrittenMapStaysTheSameFile) {
     std::optional<TestUsers> users;
     if (geteuid() == 0) {
@@ -687,8 +680,7 @@ TEST(MapIdentityTest, RewrittenMapStaysTheSameFile) {
     }
 }
 
-// Where the folder takes no new file the copy goes to the temporary folder, without the ACL a
-// new file takes there, and is named when the rewrite fails; without any copy nothing changes.
+// The copy in the temporary folder, without its default ACL, named when the rewrite fails.
 TEST(MapIdentityTest, CopyInTheTemporaryFolder) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root, to make users and files of theirs";
@@ -726,9 +718,7 @@ TEST(MapIdentityTest, CopyInTheTemporaryFolder) {
               shell(L"echo $MEMBER $PROJ 640").out);
 }
 
-// A file-size limit is a failed write: an old Targa file stays, and a map whose copy does not
-// fit; a failed rewrite in place names its copy (NAME.original, or its temporary name), which
-// has the map's mode and ACL.
+// A file-size limit is a failed write; a failed rewrite in place names its copy, as the map was.
 TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
     const std::wstring map = placeMap(L"m.ted", sample.bytes()), targa = path(L"m.tga");
     const std::wstring original = map + L".original", picture = placeMap(L"p.tga", sample.preview);

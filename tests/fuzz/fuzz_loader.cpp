@@ -1,13 +1,11 @@
-// Arbitrary bytes as a map in memory, through a 64-byte window, against a plain second
-// reading: it loads and is written back as it was (empty containers aside), or ReadException.
+// Any bytes as a map: written back as they were, or ReadException, as a second reading says.
 #include "chunk_tree.h"
 #include "fuzz_support.h"
 #include "wexception.h"
 
 namespace {
 
-// Are the chunks from `begin` to `end` at `depth` (1 to 255) well formed? Empty containers
-// become empty data chunks in `normalized`.
+// Whether the chunks from `begin` to `end` at `depth` are well formed; normalizes empty containers.
 bool wellFormed(const std::uint8_t* data, std::size_t begin, std::size_t end, int depth,
                 Bytes& normalized) {
     const auto le32 = [&](std::size_t at) {

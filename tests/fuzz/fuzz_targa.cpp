@@ -1,6 +1,4 @@
-// Arbitrary bytes as a picture: nothing read past them; a complete image ends within them,
-// is described alike cut after its image data and refused a byte shorter; a refusal says why,
-// the same one when the header alone refuses it.
+// Any bytes as a picture: a complete image ends within them, a refusal says why, as the header's.
 #include "fuzz_support.h"
 #include "targa.h"
 
