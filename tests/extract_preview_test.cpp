@@ -3,7 +3,6 @@
 #include "message_box.h"
 #include "native.h"
 #include "preview.h"
-#include "preview_name.h"
 #include "string_table.h"
 #include "test_support.h"
 #include "text_ids.h"
@@ -84,20 +83,6 @@ TEST(ExtractPreviewTest, CopiesThroughTheBufferWithoutTheSystemsCopy) {
         EXPECT_EQ(readFile(map), concat({sample.withoutPreview(), chunk(40, large)})) << name;
         EXPECT_EQ(readFile(targa), sample.preview);
     }
-}
-
-TEST(PreviewNameTest, BareFileNameDropsFolderAndLastExtension) {
-    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"maps/alpha.v2.ted", L"alpha.v2"}, {L"maps.old/alpha", L"alpha"},
-        {L"a map.b c", L"a map.b c"},        {L"maps/.ted", L""},
-#ifdef _WIN32
-        {L"C:alpha.ted", L"alpha"},          {L"C:\\games\\maps\\", L"maps\\"},
-#else
-        {L"games/maps/", L"maps/"},          {L"maps\\alpha.ted", L"maps\\alpha"},
-#endif
-    };
-    for (const auto& [path, bare] : cases)
-        EXPECT_EQ(bareFileName(path), bare) << path;
 }
 
 } // namespace

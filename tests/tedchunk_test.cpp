@@ -47,7 +47,7 @@ protected:
 // Each map of a batch is done or reported, its path first; exit 1 (a failure) or 3. A Targa file
 // saved in a run is never written again, even after its map failed; a map is done once.
 TEST_F(TedchunkTest, BatchReportsEachMap) {
-    const std::wstring good = placeMap(L"good.ted", sample.bytes());
+    const std::wstring good = placeMap(L"a map.b c", sample.bytes()); // no extension: a space
     const std::wstring none = placeMap(L"none.ted", chunk(1, text("no preview here")));
     const Bytes broken = concat({chunk(19, text("TGA")), text("stray")});
     const std::wstring bad = placeMap(L"bad.ted", broken), missing = path(L"missing.ted");
@@ -62,8 +62,8 @@ TEST_F(TedchunkTest, BatchReportsEachMap) {
                                alike, path(L"link.ted")});
     setReadOnly(readOnly, false);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out,
-              good + L": preview saved to " + path(L"good.tga") + L", removed from the map" + AT_3);
+    EXPECT_EQ(run.out, good + L": preview saved to " + path(L"a map.b c.tga") +
+                           L", removed from the map" + AT_3);
     EXPECT_EQ(run.err, none + L": " + noPreview + L"\n" + bad + L": Unable to read file\n" +
                            missing + L": Unable to find file:\n" + missing + L"\n" + boxed + L": " +
                            noPreview + L"\n" + readOnly + L": Unable to open file:\n" + readOnly +
