@@ -669,53 +669,18 @@ TEST(MapIdentityTest, RewrittenMapStaysTheSameFile) {
     }
 }
 
-// The copy in the temporary folder, without its default ACL, named when the rewrite fails.
-TEST(MapIdentityTest, CopyInTheTemporaryFolder) {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root, to make users and files of theirs";
-    const TestUsers users;
-    ASSERT_TRUE(users.made);
-    const SampleMap sample = sampleMap();
-    const TempDir dir;
-    const std::wstring map = dir.file(L"s/m.ted"), tmp = dir.file(L"tmp"), tga = dir.file(L"p.tga");
-    writeFile(tga, sample.preview);
-    writeFile(dir.file(L"m.ted"), sample.withoutPreview());
-    ASSERT_EQ(
-        shell(L"cd \"$1\" && chmod 755 . && mkdir -m 755 s && mkdir -m 1777 tmp && setfacl -d "
-              L"-m u:nobody:rw tmp && chown $MEMBER:$PROJ m.ted && chmod 640 m.ted && "
-              L"mv m.ted s",
-              dir.file(L""))
-            .exitCode,
-        0);
-    const auto insert = [&](const std::wstring& temporaryFolder) {
-        const auto limit = L"--fsize=" + std::to_wstring(sample.withoutPreview().size());
-        return runAs(L"$MEMBER", {L"/usr/bin/env", L"TMPDIR=" + temporaryFolder,
-                                  L"/usr/bin/prlimit", limit, users.program, L"insert", map, tga})
-            .err;
-    };
-    EXPECT_EQ(insert(dir.file(L"s")), L"No copy of the file can be made before it is rewritten: "
-                                      L"neither its folder nor the temporary folder takes a new "
-                                      L"file. It is unchanged:\n" +
-                                          map + L"\n");
-    EXPECT_EQ(readFile(map), sample.withoutPreview());
-    const std::wstring copy = tmp + L"/m.ted.original";
-    EXPECT_EQ(insert(tmp), L"Unable to write file\nThe file is now incomplete. A copy of it as it "
-                           L"was before is saved as:\n" +
-                               copy + L"\n");
-    EXPECT_EQ(readFile(copy), sample.withoutPreview());
-    EXPECT_EQ(shell(L"stat -c '%U %G %a' \"$1\"; getfacl -s \"$1\"", copy).out,
-              shell(L"echo $MEMBER $PROJ 640").out);
-}
-
-// A file-size limit is a failed write; a failed rewrite in place names its copy, as the map was.
+// A file-size limit is a failed write. A failed rewrite in place names its copy, which has the
+// map's owner, group, mode and ACL: beside the map, or in the temporary folder; none, no change.
 TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
     const std::wstring map = placeMap(L"m.ted", sample.bytes()), targa = path(L"m.tga");
     const std::wstring original = map + L".original", picture = placeMap(L"p.tga", sample.preview);
     writeFile(targa, text("older preview"));
-    const auto limited = [&](std::size_t limit, std::vector<std::wstring> arguments) {
+    const auto limited = [&](std::size_t limit, std::vector<std::wstring> arguments,
+                             const std::wstring& temporaryFolder = L"/tmp") {
         arguments.insert(arguments.begin(),
-                         {L"--fsize=" + std::to_wstring(limit), TEDCHUNK_PROGRAM});
-        return runProgram(L"/usr/bin/prlimit", arguments).err;
+                         {L"TMPDIR=" + temporaryFolder, L"/usr/bin/prlimit",
+                          L"--fsize=" + std::to_wstring(limit), TEDCHUNK_PROGRAM});
+        return runProgram(L"/usr/bin/env", arguments).err;
     };
     EXPECT_EQ(limited(100, {L"extract", L"--force", map}), L"Unable to write file\n");
     EXPECT_EQ(readFile(targa), text("older preview"));
@@ -723,22 +688,49 @@ TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
     EXPECT_EQ(limited(1000, {L"extract", L"--force", map}), L"Unable to write file\n");
     EXPECT_EQ(readFile(map), sample.bytes());
     EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"m.ted", "l.ted", "m.tga", "p.tga"}));
-    ASSERT_EQ(shell(L"chmod 640 \"$1\" && setfacl -m u:nobody:r \"$1\"", map).exitCode, 0);
+    // Root's map in another group; the temporary folder t gives new files an ACL of its own.
+    ASSERT_EQ(shell(L"cd \"$1\" && chmod 640 m.ted && setfacl -m u:nobody:r m.ted && { [ $(id -u) "
+                    L"!= 0 ] || chgrp users m.ted; } && mkdir -m 1777 t && setfacl -d -m "
+                    L"u:nobody:rw t",
+                    path(L""))
+                  .exitCode,
+              0);
+    const struct Unlocked {
+        std::wstring folder;
+        ~Unlocked() { shell(L"chattr -i \"$1\"; chmod 755 \"$1\"", folder); }
+    } unlocked{path(L"")};
     const std::wstring said = L"Unable to write file\nThe file is now incomplete. A copy of it as "
                               L"it was before is saved as:\n";
-    for (const bool taken : {false, true}) { // the copy fits, the larger map does not
+    // The copy fits, the larger map does not. It goes to NAME.original, its temporary name
+    // beside the map, t where the map's folder takes no new file (root: immutable), or nowhere.
+    const std::wstring copies[] = {original, path(L"~mp"), path(L"t/m.ted.original")};
+    for (const int where : {0, 1, 2, 3}) {
         writeFile(map, sample.bytes());
-        if (taken)
+        if (where == 1)
             writeFile(original, text("theirs"));
+        if (where == 2) {
+            ASSERT_EQ(shell(L"chmod 555 \"$1\" && { [ $(id -u) != 0 ] || chattr +i \"$1\"; }",
+                            unlocked.folder)
+                          .exitCode,
+                      0);
+        }
         const std::wstring err =
-            limited(sample.bytes().size(), {L"insert", L"--at", L"0", map, picture});
+            limited(sample.bytes().size(), {L"insert", L"--at", L"0", map, picture},
+                    where == 3 ? path(L"") : path(L"t"));
+        if (where == 3) {
+            EXPECT_EQ(err, L"No copy of the file can be made before it is rewritten: neither its "
+                           L"folder nor the temporary folder takes a new file. It is unchanged:\n" +
+                               map + L"\n");
+            EXPECT_EQ(readFile(map), sample.bytes());
+            break;
+        }
         ASSERT_EQ(err.substr(0, said.size()), said);
         const std::wstring copy = err.substr(said.size(), err.size() - said.size() - 1);
-        EXPECT_EQ(taken ? copy.substr(0, path(L"~mp").size()) : copy,
-                  taken ? path(L"~mp") : original);
+        EXPECT_EQ(where == 1 ? copy.substr(0, copies[1].size()) : copy, copies[where]);
         EXPECT_EQ(readFile(copy), sample.bytes());
-        EXPECT_EQ(shell(L"getfacl -c \"$1\"", copy).out, shell(L"getfacl -c \"$1\"", map).out);
-        EXPECT_EQ(readFile(original), taken ? text("theirs") : sample.bytes());
+        const std::wstring identity = L"stat -c '%u %g' \"$1\"; getfacl -c \"$1\"";
+        EXPECT_EQ(shell(identity, copy).out, shell(identity, map).out);
+        EXPECT_EQ(readFile(original), where ? text("theirs") : sample.bytes());
     }
 }
 
