@@ -23,11 +23,6 @@ Bytes nested(int levels) {
     return inner;
 }
 
-ChunkTree load(const Bytes& content) {
-    MemoryFile file(content);
-    return loadChunkTree(file, 1u << 30);
-}
-
 // What the reader cannot account for byte by byte is refused; no tree is built from it.
 TEST(ChunkStreamTest, RefusesWhatItCannotAccountFor) {
     const Bytes malformed[] = {
@@ -41,8 +36,10 @@ TEST(ChunkStreamTest, RefusesWhatItCannotAccountFor) {
         container(2, {chunk(0xFFFFFFFFu, {})}), // ... inside a container
         nested(256),                            // deeper than the table
     };
-    for (const Bytes& content : malformed)
-        EXPECT_THROW(load(content), ReadException) << content.size() << " bytes";
+    for (const Bytes& content : malformed) {
+        MemoryFile file(content);
+        EXPECT_THROW(loadChunkTree(file, 1u << 30), ReadException) << content.size() << " bytes";
+    }
     // A file that shrinks beneath the reader: the body its header promised is not there.
     struct Shrunk : MemoryFile {
         using MemoryFile::MemoryFile;
@@ -92,9 +89,7 @@ TEST(ChunkStreamTest, BodiesBeyondTheBudgetStayOnDisk) {
     const TempDir dir;
     const std::wstring path = dir.file(L"large.ted"), written = dir.file(L"written.ted");
     const std::uint32_t length = 48u << 20, room = 16u << 20;
-    Bytes tail(4096);
-    for (std::size_t i = 0; i < tail.size(); ++i)
-        tail[i] = static_cast<std::uint8_t>(i % 251);
+    const Bytes tail = text("the last bytes, where they were");
     writeFile(path, concat({chunk(19, text("tga")), rawHeader(7, length)}));
     std::filesystem::resize_file(nativePath(path), 19 + length - tail.size()); // a hole
     std::ofstream(nativePath(path), std::ios::binary | std::ios::app)
