@@ -95,18 +95,11 @@ Bytes readFile(const std::wstring& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void setReadOnly(const std::wstring& path, bool readOnly) {
-#ifdef _WIN32
-    const std::wstring native = nativePath(path).wstring();
-    const DWORD attributes = GetFileAttributesW(native.c_str());
-    SetFileAttributesW(native.c_str(), readOnly ? attributes | FILE_ATTRIBUTE_READONLY
-                                                : attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
-#else
+void setReadOnly(const std::wstring& path, bool readOnly) { // Windows: the read-only attribute
     using std::filesystem::perms;
     std::filesystem::permissions(
         nativePath(path), perms::owner_write | perms::group_write | perms::others_write,
         readOnly ? std::filesystem::perm_options::remove : std::filesystem::perm_options::add);
-#endif
 }
 
 bool waitUntil(const std::function<bool()>& condition, double seconds) {
