@@ -103,6 +103,13 @@ TEST_F(TedchunkTest, ExistingTargaFileNeedsForceAndKeepLeavesTheMap) {
     EXPECT_EQ(tedchunk({L"extract", L"--keep", L"-o", other, map}).out,
               map + L": preview saved to " + other + L", map unchanged" + AT_3);
     EXPECT_EQ(readFile(other), sample.preview);
+    // The map itself, however spelt, is no Targa file.
+    std::filesystem::create_directory(nativePath(path(L"sub")));
+    std::filesystem::create_hard_link(nativePath(map), nativePath(path(L"link.ted")));
+    for (const std::wstring& spelling :
+         {path(L"sub") + SEPARATOR + L".." + SEPARATOR + L"alpha.v2.ted", path(L"link.ted")})
+        EXPECT_EQ(tedchunk({L"extract", L"-o", spelling, map}).err,
+                  L"The preview file must not be the map file itself.\n");
     EXPECT_EQ(readFile(map), sample.bytes());
 #ifndef _WIN32
     // A link, even a dangling one, is a file; --force writes where it points. A loop: refused.
