@@ -30,6 +30,15 @@ void click(HWND window, int button) {
     PostMessageW(GetDlgItem(window, button), BM_CLICK, 0, 0);
 }
 
+bool waitUntil(const std::function<bool()>& condition) {
+    for (int tries = 0; !condition(); ++tries) {
+        if (tries == 4000) // 20 s
+            return false;
+        Sleep(5);
+    }
+    return true;
+}
+
 // The first visible window of process `id` holding `control`; none is a failure.
 HWND waitFor(DWORD id, int control) {
     HWND w = nullptr;

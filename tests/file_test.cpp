@@ -95,8 +95,7 @@ TEST(SafeWriteTest, FailureAtAnyWriteLeavesWhatWasThere) {
     EXPECT_EQ(readFile(newFile), sample.withoutPreview());
 }
 
-// A neighbour's doing at step `at` (1, 2: the preview's temporary file, its replace; 3: the map's)
-// changes neither their file (owner and mode, as root) nor the map, and the run says why.
+// A neighbour at step `at` (1, 2: the preview's file, its replace; 3: the map's) changes nothing.
 TEST(SafeWriteTest, NamesChangedDuringTheRunChangeNoOtherFile) {
     enum Change { MapToLink, PlantTarga, TemporaryToLink, NamesTaken };
     struct Case {

@@ -41,8 +41,7 @@ protected:
     const std::wstring noPreview = loadResourceString(IDS_NO_PREVIEW);
 };
 
-// Each map of a batch is done or reported, its path first; exit 1 (a failure) or 3. A Targa file
-// saved in a run is never written again, even after its map failed; a map is done once.
+// Each map of a batch done or reported, once; a Targa file saved in a run is never written again.
 TEST_F(TedchunkTest, BatchReportsEachMap) {
     const std::wstring good = placeMap(L"a map.b c", sample.bytes()); // no extension: a space
     const std::wstring none = placeMap(L"none.ted", chunk(1, text("no preview here")));
@@ -295,12 +294,23 @@ TEST_F(TedchunkTest, InsertRefusesWhatExtractionWouldNotGiveBack) {
               concat({chunk(1, text("a")), chunk(19, good), container(19, {chunk(2, {})})}));
 }
 
+// A map's path of `length` characters in a new folder, its name `nameLength` of them.
+std::wstring pathOfLength(const TempDir& dir, std::size_t length, std::size_t nameLength) {
+    const std::wstring stem = L"Karte \u00c4 \u65e5\u672c ",
+                       folder = dir.file(L"Ordner \u00c4.") +
+                                std::wstring(length - dir.file(L"").size() - nameLength - 10,
+                                             L'd'); // 10: "Ordner Ä.", "/"
+    std::filesystem::create_directories(nativePath(folder));
+    return folder + SEPARATOR + stem + std::wstring(nameLength - stem.size() - 7, L'x') +
+           L".v1.ted";
+}
+
 // Paths up to and past 260 characters; the last's temporary file is past it too.
 const std::function<std::wstring(const TempDir&)> SHAPES[] = {
     [](const TempDir& d) { return d.file(L" Karte \u00c4 \u65e5\u672c . v1.2 .final.ted"); },
-    [](const TempDir& d) { return pathOfLength(d, 260, L".ted"); },
-    [](const TempDir& d) { return pathOfLength(d, 300, L".ted"); },
-    [](const TempDir& d) { return pathOfLength(d, 290, L".ted", 24); },
+    [](const TempDir& d) { return pathOfLength(d, 260, 110); },
+    [](const TempDir& d) { return pathOfLength(d, 300, 130); },
+    [](const TempDir& d) { return pathOfLength(d, 290, 24); },
 };
 
 // The names in the folder that holds `path`.
@@ -393,8 +403,7 @@ TEST_F(TedchunkTest, EveryOutcomeOnEveryPathShape) {
         expectFailure(targa, L"Unable to open file:\n" + map);
     }
 #ifndef _WIN32
-    // A device (root's own: a failure must not cost the system its /dev/null) or a socket is no
-    // map and no Targa file either, nor a folder that takes no new file; nothing is written.
+    // No device (as root its own, never /dev/null), socket or unwritable folder takes a file.
     const std::wstring map = placeMap(L"m.ted", sample.bytes()), socketPath = path(L"s");
     const std::wstring device = geteuid() ? L"/dev/null" : path(L"null");
     ASSERT_EQ(shell(L"cd \"$1\" && { [ $(id -u) != 0 ] || mknod null c 1 3; } && python3 -c "
@@ -590,8 +599,7 @@ const IdentityCase IDENTITY_CASES[] = {
      L"mkdir -m 755 s t && chown $MEMBER m.ted t && mv m.ted s"},
 };
 
-// Users of this process alone (other runs make theirs), removed however the test ends; the
-// program where they may run it.
+// Users of this process alone, removed however the test ends, and a program they may run.
 class TestUsers {
 public:
     TestUsers() {
@@ -621,8 +629,7 @@ ProgramRun runAs(const wchar_t* user, std::vector<std::wstring> command) {
     return runProgram(L"/usr/bin/setpriv", command);
 }
 
-// The map stays the same file to all who use it (as root also for users made here); a new
-// Targa file gets what `touch` gives there.
+// The map stays the same file to all who use it; a new Targa file gets what `touch` gives.
 TEST(MapIdentityTest, RewrittenMapStaysTheSameFile) {
     std::optional<TestUsers> users;
     if (geteuid() == 0) {
@@ -663,8 +670,7 @@ TEST(MapIdentityTest, RewrittenMapStaysTheSameFile) {
     }
 }
 
-// A file-size limit is a failed write. A failed rewrite in place names its copy, which has the
-// map's owner, group, mode and ACL: beside the map, or in the temporary folder; none, no change.
+// A file-size limit is a failed write; a failed rewrite in place names its copy, as the map was.
 TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
     const std::wstring map = placeMap(L"m.ted", sample.bytes()), targa = path(L"m.tga");
     const std::wstring original = map + L".original", picture = placeMap(L"p.tga", sample.preview);
@@ -695,8 +701,7 @@ TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
     } unlocked{path(L"")};
     const std::wstring said = L"Unable to write file\nThe file is now incomplete. A copy of it as "
                               L"it was before is saved as:\n";
-    // The copy fits, the larger map does not. It goes to NAME.original, its temporary name
-    // beside the map, t where the map's folder takes no new file (root: immutable), or nowhere.
+    // The copy fits, the larger map not: as NAME.original, a temporary name, in t, or nowhere.
     const std::wstring copies[] = {original, path(L"~mp"), path(L"t/m.ted.original")};
     for (const int where : {0, 1, 2, 3}) {
         writeFile(map, sample.bytes());

@@ -59,13 +59,7 @@ template <typename Body> std::wstring messageOf(Body&& body) {
     return L"";
 }
 
-bool waitUntil(const std::function<bool()>& condition, double seconds = 20);
-
-// A path of `length` characters: a new folder and a name of `nameLength` (0: half the rest).
-std::wstring pathOfLength(const TempDir& dir, std::size_t length, const std::wstring& extension,
-                          std::size_t nameLength = 0);
-
-// A map as the game writes one, its preview (a Targa image) at top-level position 3.
+// A map with nested chunks, its preview (a Targa image) at top-level position 3.
 struct SampleMap {
     Bytes preview;
     Bytes before; // top-level chunks before the preview
