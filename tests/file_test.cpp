@@ -54,8 +54,7 @@ TEST(SafeWriteTest, FailureAtAnyWriteLeavesWhatWasThere) {
     writeFile(map, sample.bytes());
     HeldFile held = holdFile(map);
     ChunkTree tree = loadChunkFile(held.file);
-    ChunkNode& root = tree.root();
-    root.children.erase(root.children.begin() + 3); // the preview
+    tree.root().children.erase(tree.root().children.begin() + 3); // the preview
     const std::wstring newFile = dir.file(L"new.tga");
     const auto expectedNames = dir.names();
     // The file on disk takes `budget` bytes and no more, as a full disk would.
