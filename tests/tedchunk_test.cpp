@@ -38,7 +38,7 @@ protected:
 
     TempDir dir;
     const SampleMap sample = sampleMap();
-    const std::wstring noPreview = loadResourceString(IDS_NO_PREVIEW);
+    const std::wstring noPreview = L"The map does not contain a preview image.\nNothing done.";
 };
 
 // Each map of a batch done or reported, once, even to a reader gone; a Targa file written once.
@@ -81,6 +81,8 @@ TEST_F(TedchunkTest, BatchReportsEachMap) {
 #ifndef _WIN32
     setenv("LANG", "en_US.UTF-8", 1);
     EXPECT_NE(run.err, noPreview + L"\n");
+    EXPECT_EQ(runProgram(L"/usr/bin/env", {L"-i", TEDCHUNK_PROGRAM, L"extract", none}).err,
+              noPreview + L"\n"); // no language asked for: English
     // A reader that has gone (`... 2>&1 | head -1`) does not end the batch.
     EXPECT_EQ(runProgram(L"/bin/bash", {L"-c", L"exec > >(true) 2>&1; wait $!; exec \"$0\" \"$@\"",
                                         TEDCHUNK_PROGRAM, L"extract", L"--force", none, readOnly})
@@ -562,7 +564,7 @@ const IdentityCase IDENTITY_CASES[] = {
     // What any user may give their own map, and not the ACL a new file takes from the folder.
     {nullptr, false, L"m.ted", L"m.tga",
      L"setfacl -m u:nobody:r m.ted && setfacl -d -m u:nobody:rw,o::- . && setfattr -n user.a -v "
-     L"b m.ted && chmod 640 m.ted"},
+     L"b m.ted && setfattr -n user.empty m.ted && chmod 640 m.ted"},
     // A second link: rewritten in place after a copy.
     {nullptr, true, L"m.ted", L"m.tga", L"ln m.ted l.ted && chmod 640 m.ted"},
     // Two links through 24 folders of 200 letters: longer than PATH_MAX together.
@@ -700,7 +702,8 @@ TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
         if (where == 1)
             writeFile(original, text("theirs"));
         if (where == 2) {
-            ASSERT_EQ(shell(L"chmod 555 \"$1\" && { [ $(id -u) != 0 ] || chattr +i \"$1\"; }",
+            ASSERT_EQ(shell(L"cd \"$1\" && setfacl -b m.ted && chmod 555 . && { [ $(id -u) != 0 ] "
+                            L"|| chattr +i .; }",
                             unlocked.folder)
                           .exitCode,
                       0);
