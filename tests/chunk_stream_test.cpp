@@ -94,6 +94,10 @@ TEST(ChunkStreamTest, BodiesBeyondTheBudgetStayOnDisk) {
     std::filesystem::resize_file(nativePath(path), 19 + length - tail.size()); // a hole
     std::ofstream(nativePath(path), std::ios::binary | std::ios::app)
         .write(reinterpret_cast<const char*>(tail.data()), tail.size());
+    Bytes boxes; // two million empty chunks in boxes of a thousand: their nodes do not fit
+    for (const Bytes box = container(2, {Bytes(8000, 0)}); boxes.size() < (16u << 20);)
+        boxes.insert(boxes.end(), box.begin(), box.end());
+    MemoryFile many(std::move(boxes));
     std::uint64_t pages = 0;
     std::ifstream("/proc/self/statm") >> pages;
     rlimit before{};
@@ -101,6 +105,7 @@ TEST(ChunkStreamTest, BodiesBeyondTheBudgetStayOnDisk) {
     const rlimit limited{pages * getpagesize() + room, before.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_AS, &limited), 0);
     const std::uint64_t budget = native::processMemoryRoom(); // whatever the machine has free
+    EXPECT_THROW(loadChunkTree(many, 1ull << 40), std::bad_alloc) << "within too large a budget";
     {
         HeldFile source = holdFile(path);
         ChunkTree tree = loadChunkTree(source.file, budget);
