@@ -8,8 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
 #include <fstream>
+
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
 #endif
@@ -46,11 +47,19 @@ TEST(ChunkStreamTest, RefusesWhatItCannotAccountFor) {
         std::uint32_t size() override { return MemoryFile::size() + 8; }
     } shrunk(rawHeader(1, 8));
     EXPECT_THROW(loadChunkTree(shrunk, 1u << 30), ReadException);
-    // Past 4 GiB a 32-bit size sees only part of the file (here an empty chunk).
+    // 4 GiB - 1 bytes are a map; past 4 GiB a 32-bit size would see only part of the file.
     const TempDir dir;
-    writeFile(dir.file(L"huge.ted"), {});
-    std::filesystem::resize_file(nativePath(dir.file(L"huge.ted")), (1ull << 32) + 8);
-    HeldFile huge = holdFile(dir.file(L"huge.ted"));
+    const std::wstring path = dir.file(L"huge.ted");
+    writeFile(path, rawHeader(1, 0x7FFFFFFFu));
+    const Bytes second = rawHeader(2, 0x7FFFFFF0u); // ending at 4 GiB - 1
+    std::fstream(nativePath(path), std::ios::binary | std::ios::in | std::ios::out)
+        .seekp(0x80000007u)
+        .write(reinterpret_cast<const char*>(second.data()), second.size());
+    std::filesystem::resize_file(nativePath(path), 0xFFFFFFFFu);
+    HeldFile whole = holdFile(path);
+    EXPECT_EQ(loadChunkFile(whole.file).root().children.size(), 2u);
+    std::filesystem::resize_file(nativePath(path), (1ull << 32) + 8);
+    HeldFile huge = holdFile(path);
     EXPECT_THROW(loadChunkFile(huge.file), ReadException);
 }
 
