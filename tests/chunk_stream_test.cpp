@@ -51,10 +51,9 @@ TEST(ChunkStreamTest, RefusesWhatItCannotAccountFor) {
     const TempDir dir;
     const std::wstring path = dir.file(L"huge.ted");
     writeFile(path, rawHeader(1, 0x7FFFFFFFu));
-    const Bytes second = rawHeader(2, 0x7FFFFFF0u); // ending at 4 GiB - 1
-    std::fstream(nativePath(path), std::ios::binary | std::ios::in | std::ios::out)
-        .seekp(0x80000007u)
-        .write(reinterpret_cast<const char*>(second.data()), second.size());
+    std::filesystem::resize_file(nativePath(path), 0x80000007u);
+    std::ofstream(nativePath(path), std::ios::binary | std::ios::app)
+        .write("\2\0\0\0\xF0\xFF\xFF\x7F", 8); // a chunk that ends at 4 GiB - 1
     std::filesystem::resize_file(nativePath(path), 0xFFFFFFFFu);
     HeldFile whole = holdFile(path);
     EXPECT_EQ(loadChunkFile(whole.file).root().children.size(), 2u);
