@@ -134,8 +134,7 @@ TEST_F(EndToEndTest, ExtractsThenFindsNoPreviewInTheUsersLanguage) {
     EXPECT_EQ(readFile(chosen), sample.withoutPreview());
 }
 
-// The unpacked programs: only an existing first argument counts, a folder too, the second never,
-// and every way out ends with 0; the guides quote every message tedchunk prints.
+// From the download: the dialog's first argument only if it exists, every way out 0; the guides.
 TEST_F(DownloadTest, ProgramsRunAndGuidesQuoteTheMessagesInTheUsersLanguage) {
     const std::wstring download = _wgetenv(L"DOWNLOAD_FOLDER"), exe = download + L"tedchunk.exe";
     for (const auto* map : {L"alpha.ted", L"beta.ted", L"beta.map"})

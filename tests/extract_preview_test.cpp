@@ -1,5 +1,4 @@
 // The dialog's command, its message boxes, and the name it offers for the Targa file.
-#include "failure_text.h"
 #include "message_box.h"
 #include "native.h"
 #include "preview.h"
@@ -41,8 +40,7 @@ TEST(InsertionTest, PictureThatShrinksIsNamed) {
     afterPictureHeaderRead = [](const std::wstring& path) {
         std::filesystem::resize_file(nativePath(path), 19);
     };
-    EXPECT_EQ(failureOf([&] { runInsertion(picture, map); })->wide(),
-              L"Unable to read file:\n" + picture);
+    EXPECT_EQ(messageOf([&] { runInsertion(picture, map); }), L"Unable to read file:\n" + picture);
     afterPictureHeaderRead = nullptr;
     EXPECT_TRUE(readFile(map).empty());
 }

@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #ifndef _WIN32
 #include <csignal>
 #include <sys/stat.h>
@@ -114,11 +112,10 @@ TEST(SafeWriteTest, NamesChangedDuringTheRunChangeNoOtherFile) {
     for (const Case& c : cases) {
         const TempDir dir;
         const SampleMap sample = sampleMap();
-        const Bytes before = sample.bytes();
         const std::wstring map = dir.file(L"m.ted"),
                            theirs = dir.file(c.change == NamesTaken ? L"~mp00000000abcd.tmp"
                                                                     : L"theirs");
-        writeFile(map, before);
+        writeFile(map, sample.bytes());
         writeFile(theirs, text("theirs"));
 #ifndef _WIN32
         ASSERT_EQ(chmod(nativePath(theirs).c_str(), 0600), 0);
@@ -151,7 +148,7 @@ TEST(SafeWriteTest, NamesChangedDuringTheRunChangeNoOtherFile) {
             L"The folder holds too many temporary files to take another (~mp*.tmp):\n" +
                 dir.file(L"")};
         EXPECT_EQ(message, expected[c.change]);
-        EXPECT_EQ(readFile(dir.file(c.change == MapToLink ? L"moved" : L"m.ted")), before);
+        EXPECT_EQ(readFile(dir.file(c.change == MapToLink ? L"moved" : L"m.ted")), sample.bytes());
         EXPECT_EQ(readFile(theirs), text("theirs"));
 #ifndef _WIN32
         struct stat info {};
