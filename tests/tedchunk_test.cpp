@@ -267,7 +267,7 @@ TEST_F(TedchunkTest, InsertRefusesWhatExtractionWouldNotGiveBack) {
         {tga(0, 0, 2, 0, 0, 1, 1, 8, {0}), L"pixels of 8 bits in a true colour image"},
         {tga(0, 0, 3, 0, 0, 1, 1, 24, Bytes(3)), L"pixels of 24 bits in a grey image"},
         {tga(5, 0, 3, 0, 0, 1, 1, 8, text("abc")), L"the identification field is cut short"},
-        {tga(0, 1, 1, 2, 24, 1, 1, 8, Bytes(5)), L"the colour map is cut short"},
+        {tga(2, 1, 1, 2, 24, 1, 1, 8, text("id")), L"the colour map is cut short"}, // none of it
         {tga(0, 0, 2, 0, 0, 2, 1, 24, Bytes(5)), L"the image data is cut short"},
         {tga(0, 0, 10, 0, 0, 2, 1, 24, {0x80, 1, 2, 3}), L"the run-length data is cut short"},
         {tga(0, 0, 10, 0, 0, 2, 1, 24, {0x81, 1, 2}), L"the run-length data is cut short"},
@@ -676,31 +676,27 @@ TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
     EXPECT_EQ(readFile(map), sample.bytes());
     EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"m.ted", "l.ted", "m.tga", "p.tga"}));
     // Root's map in another group; the temporary folder t gives new files an ACL of its own.
-    ASSERT_EQ(shell(L"cd \"$1\" && chmod 640 m.ted && setfacl -m u:nobody:r m.ted && { [ $(id -u) "
-                    L"!= 0 ] || chgrp users m.ted; } && mkdir -m 1777 t && setfacl -d -m "
-                    L"u:nobody:rw t",
-                    path(L""))
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        shell(L"cd \"$1\" && chmod 640 m.ted && { [ $(id -u) != 0 ] || chgrp users m.ted; } && "
+              L"mkdir -m 1777 t && setfacl -d -m u:nobody:rw t",
+              path(L""))
+            .exitCode,
+        0);
     const struct Unlocked {
         std::wstring folder;
         ~Unlocked() { shell(L"chattr -i \"$1\"; chmod 755 \"$1\"", folder); }
     } unlocked{path(L"")};
     const std::wstring said = L"Unable to write file\nThe file is now incomplete. A copy of it as "
                               L"it was before is saved as:\n";
-    // The copy fits, the larger map not: as NAME.original, a temporary name, in t, or nowhere.
+    // The copy fits, the larger map not: as NAME.original, a temporary name (the name taken, the
+    // map with an ACL), in t (the map's folder takes no new file; root: immutable), or nowhere.
     const std::wstring copies[] = {original, path(L"~mp"), path(L"t/m.ted.original")};
+    const wchar_t* const changes[] = {
+        L":", L"printf theirs >m.ted.original && setfacl -m u:nobody:r m.ted",
+        L"setfacl -b m.ted && chmod 555 . && { [ $(id -u) != 0 ] || chattr +i .; }", L":"};
     for (const int where : {0, 1, 2, 3}) {
         writeFile(map, sample.bytes());
-        if (where == 1)
-            writeFile(original, text("theirs"));
-        if (where == 2) {
-            ASSERT_EQ(shell(L"cd \"$1\" && setfacl -b m.ted && chmod 555 . && { [ $(id -u) != 0 ] "
-                            L"|| chattr +i .; }",
-                            unlocked.folder)
-                          .exitCode,
-                      0);
-        }
+        ASSERT_EQ(shell(L"cd \"$1\" && " + std::wstring(changes[where]), path(L"")).exitCode, 0);
         const std::wstring err =
             limited(sample.bytes().size(), {L"insert", L"--at", L"0", map, picture},
                     where == 3 ? path(L"") : path(L"t"));
