@@ -4,8 +4,7 @@
 #include <string>
 #include <vector>
 
-// Runs a program to its end: what it printed, its exit code (128 + a signal that ended it);
-// `meanwhile` gets its process id, to drive its windows.
+// A program run to its end (exit code 128 + a signal that ended it); `meanwhile` gets its id.
 struct ProgramRun {
     int exitCode = -1;
     std::wstring out;

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -95,41 +94,11 @@ Bytes readFile(const std::wstring& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void setReadOnly(const std::wstring& path, bool readOnly) {
-#ifdef _WIN32
-    const std::wstring native = nativePath(path).wstring();
-    const DWORD attributes = GetFileAttributesW(native.c_str());
-    SetFileAttributesW(native.c_str(), readOnly ? attributes | FILE_ATTRIBUTE_READONLY
-                                                : attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
-#else
+void setReadOnly(const std::wstring& path, bool readOnly) { // Windows: the read-only attribute
     using std::filesystem::perms;
     std::filesystem::permissions(
         nativePath(path), perms::owner_write | perms::group_write | perms::others_write,
         readOnly ? std::filesystem::perm_options::remove : std::filesystem::perm_options::add);
-#endif
-}
-
-bool waitUntil(const std::function<bool()>& condition, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
-std::wstring pathOfLength(const TempDir& dir, std::size_t length, const std::wstring& extension,
-                          std::size_t nameLength) {
-    const std::size_t rest = length - dir.file(L"").size() - 1; // folder, separator, name
-    if (nameLength == 0)
-        nameLength = rest / 2;
-    const std::wstring folder =
-        dir.file(L"Ordner \u00c4.") + std::wstring(rest - nameLength - 9, L'd'); // 9: its stem
-    std::filesystem::create_directories(nativePath(folder));
-    const std::wstring stem = L"Karte \u00c4 \u65e5\u672c ", end = L".v1" + extension;
-    return folder + SEPARATOR + stem + std::wstring(nameLength - stem.size() - end.size(), L'x') +
-           end;
 }
 
 SampleMap sampleMap() {

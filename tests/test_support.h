@@ -1,6 +1,7 @@
 #pragma once
 
 #include "file.h"
+#include "wexception.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -48,13 +49,17 @@ void writeFile(const std::wstring& path, const Bytes& content);
 Bytes readFile(const std::wstring& path);
 void setReadOnly(const std::wstring& path, bool readOnly);
 
-bool waitUntil(const std::function<bool()>& condition, double seconds = 20);
+// The message of the wexception that `body` throws; "" when it throws none.
+template <typename Body> std::wstring messageOf(Body&& body) {
+    try {
+        body();
+    } catch (const wexception& e) {
+        return e.message;
+    }
+    return L"";
+}
 
-// A path of `length` characters: a new folder and a name of `nameLength` (0: half the rest).
-std::wstring pathOfLength(const TempDir& dir, std::size_t length, const std::wstring& extension,
-                          std::size_t nameLength = 0);
-
-// A map as the game writes one, its preview (a Targa image) at top-level position 3.
+// A map with nested chunks, its preview (a Targa image) at top-level position 3.
 struct SampleMap {
     Bytes preview;
     Bytes before; // top-level chunks before the preview
