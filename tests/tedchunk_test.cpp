@@ -104,7 +104,7 @@ TEST_F(TedchunkTest, ExistingTargaFileNeedsForceAndKeepLeavesTheMap) {
     EXPECT_EQ(tedchunk({L"extract", map}).err,
               L"The preview file already exists:\n" + targa + L"\n");
     EXPECT_EQ(readFile(targa), text("older preview"));
-    EXPECT_EQ(tedchunk({L"extract", L"--keep", L"-o", other, map}).out,
+    EXPECT_EQ(tedchunk({L"extract", L"--keep", L"--output", other, map}).out,
               map + L": preview saved to " + other + L", map unchanged" + AT_3);
     // The map itself, however spelt, is no Targa file.
     std::filesystem::create_directory(nativePath(path(L"sub")));
@@ -283,7 +283,8 @@ TEST_F(TedchunkTest, InsertRefusesWhatExtractionWouldNotGiveBack) {
     EXPECT_EQ(refusal({L"insert", L"--unchecked", L"--at", L"0", map, picture}),
               L"The picture is larger than 2147483647 bytes, the largest chunk body:\n" + picture +
                   L"\n");
-    const Bytes good = tga(0, 0, 3, 0, 0, 1, 1, 8, {0});
+    Bytes good = tga(0, 1, 1, 1, 24, 1, 1, 8, Bytes(4)); // its colour map ends at the last index
+    good[3] = good[4] = 0xFF;
     writeFile(picture, good);
     EXPECT_EQ(refusal({L"insert", L"--at", L"18446744073709551616", map, picture}),
               L"There is no top-level position 18446744073709551616 in this map; the highest is "
