@@ -61,7 +61,9 @@ std::wstring realName(const std::wstring& path) {
 } // namespace
 
 Place locate(const std::wstring& path, const std::wstring&) {
-    return Place{FileHandle(), fullPathName(path), path, false};
+    // The name the file has on disk, found once: replacing it by a short or differently
+    // lettered name would give the new file that name.
+    return Place{FileHandle(), realName(fullPathName(path)), path, false};
 }
 
 std::wstring withNameOnDisk(const std::wstring& path) {
@@ -195,7 +197,7 @@ std::optional<Place> temporaryFolderPlace(const std::wstring& name) {
 Replacement replace(const Place& target, const native::Name& replacement, FileHandle written,
                     Existing existing) {
     written.reset(); // the calls below open it by name
-    const std::wstring name = exists(target.name) ? realName(target.name) : target.name;
+    const std::wstring& name = target.name;
     if (existing == Existing::Keep) {
         // Without MOVEFILE_REPLACE_EXISTING the move itself refuses a name that is taken.
         if (MoveFileExW(win32Path(replacement).c_str(), win32Path(name).c_str(),
@@ -205,8 +207,6 @@ Replacement replace(const Place& target, const native::Name& replacement, FileHa
         return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? Replacement::NameTaken
                                                                            : Replacement::Refused;
     }
-    if (!exists(name))
-        return moveIntoPlace(name, replacement) ? Replacement::Done : Replacement::Refused;
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < REPLACE_ATTEMPTS; ++attempt) {
         if (heldByAnother(name))
@@ -216,6 +216,9 @@ Replacement replace(const Place& target, const native::Name& replacement, FileHa
             return Replacement::Done;
         else
             error = GetLastError();
+        // Nothing to replace: the move itself puts the new file in place.
+        if (error == ERROR_FILE_NOT_FOUND)
+            return moveIntoPlace(name, replacement) ? Replacement::Done : Replacement::Refused;
         // A virus scanner or indexer may hold either file for a moment.
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
             break;
