@@ -58,9 +58,10 @@ private:
 };
 
 // Copies `count` bytes at `fromOffset` of `from` to `toOffset` of `to` and leaves `to` at
-// the end of what was copied. Between two PhysicalFiles the system copies them
-// (native::copyRange); with a file in memory on either side they go through `buffer`,
-// which is used as large as it is (COPY_BUFFER when empty). Returns the count done, less
+// the end of what was copied. Between two PhysicalFiles the copy goes straight between
+// their handles (native::copyRange); with a file in memory on either side, through the
+// files' own calls. `buffer` is used as large as it is (COPY_BUFFER when empty) with a
+// file in memory, and grows to COPY_BUFFER between files on disk. Returns the count done, less
 // on a failure or when the source ends first.
 std::uint32_t copyBetween(File& from, std::uint32_t fromOffset, File& to, std::uint32_t toOffset,
                           std::uint32_t count, std::vector<std::uint8_t>& buffer);

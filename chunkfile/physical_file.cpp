@@ -49,9 +49,9 @@ bool PhysicalFile::truncate() {
 
 namespace native {
 
-std::uint64_t copyThroughBuffer(FileHandle::Type from, std::uint64_t fromOffset,
-                                FileHandle::Type to, std::uint64_t toOffset, std::uint64_t count,
-                                std::vector<std::uint8_t>& buffer) {
+std::uint64_t copyRange(FileHandle::Type from, std::uint64_t fromOffset, FileHandle::Type to,
+                        std::uint64_t toOffset, std::uint64_t count,
+                        std::vector<std::uint8_t>& buffer) {
     if (buffer.size() < COPY_BUFFER)
         buffer.resize(COPY_BUFFER);
     std::uint64_t done = 0;

@@ -4,8 +4,10 @@
 #include "wexception.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 void FileHandleTraits::close(int descriptor) {
@@ -58,28 +60,25 @@ std::uint64_t sizeOf(int file) {
     return ::fstat(file, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
 }
 
-bool systemCopy = true;
-
-std::uint64_t copyRange(int from, std::uint64_t fromOffset, int to, std::uint64_t toOffset,
-                        std::uint64_t count, std::vector<std::uint8_t>& buffer) {
-    std::uint64_t done = 0;
-    while (systemCopy && done < count) {
-        auto in = static_cast<loff_t>(fromOffset + done),
-             out = static_cast<loff_t>(toOffset + done);
-        const ssize_t n = ::copy_file_range(from, &in, to, &out, count - done, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        // No such call, or none between these files (other file systems, kinds of file
-        // it does not take): the rest goes through the buffer.
-        if (n < 0 && (errno == ENOSYS || errno == EXDEV || errno == EOPNOTSUPP || errno == EINVAL))
-            break;
-        if (n <= 0)
-            return done;
-        done += static_cast<std::uint64_t>(n);
+void closeInBackground(FileHandle file) {
+    // Two forks: the process between them ends at once, so that the one that closes the
+    // file is nobody's child to wait for. It keeps only the file, and no signal ends it
+    // before it is closed.
+    const pid_t between = ::fork();
+    if (between == 0) {
+        if (::fork() == 0) {
+            sigset_t all;
+            sigfillset(&all);
+            sigprocmask(SIG_SETMASK, &all, nullptr);
+            ::dup2(file.get(), 0);
+            ::close_range(1, ~0u, 0);
+            ::close(0);
+        }
+        ::_exit(0);
     }
-    return done +
-           copyThroughBuffer(from, fromOffset + done, to, toOffset + done, count - done, buffer);
-}
+    while (between > 0 && ::waitpid(between, nullptr, 0) < 0 && errno == EINTR) {
+    }
+} // `file` closes here, and the last reference is the background process's
 
 bool sync(int file) {
     return ::fsync(file) == 0;

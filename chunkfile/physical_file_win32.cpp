@@ -48,13 +48,7 @@ std::uint64_t sizeOf(HANDLE file) {
     return GetFileSizeEx(file, &length) ? static_cast<std::uint64_t>(length.QuadPart) : 0;
 }
 
-bool systemCopy = true;
-
-std::uint64_t copyRange(HANDLE from, std::uint64_t fromOffset, HANDLE to, std::uint64_t toOffset,
-                        std::uint64_t count, std::vector<std::uint8_t>& buffer) {
-    // No call copies a range between open files here; one reused buffer does.
-    return copyThroughBuffer(from, fromOffset, to, toOffset, count, buffer);
-}
+void closeInBackground(FileHandle) {} // closes here
 
 bool sync(HANDLE file) {
     return FlushFileBuffers(file) != 0;

@@ -232,6 +232,9 @@ bool writeFileSafely(const Place& place, const std::wstring& path, WriteTarget t
                             target == WriteTarget::NewFile ? Existing::Keep : Existing::Replace)) {
                 case Replacement::Done:
                     temporary.keep();
+                    // The old map has no name left: its space is freed while we go on.
+                    if (target == WriteTarget::ExistingFile)
+                        native::closeInBackground(source->file.release());
                     return true;
                 case Replacement::NameTaken:
                     return false;

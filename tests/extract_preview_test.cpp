@@ -1,6 +1,5 @@
 // The dialog's command, its message boxes, and the name it offers for the Targa file.
 #include "message_box.h"
-#include "native.h"
 #include "preview.h"
 #include "string_table.h"
 #include "test_support.h"
@@ -45,12 +44,8 @@ TEST(InsertionTest, PictureThatShrinksIsNamed) {
     EXPECT_TRUE(readFile(map).empty());
 }
 
-// Without the system's copy the buffer copies every byte, replaced and rewritten in place.
-TEST(ExtractPreviewTest, CopiesThroughTheBufferWithoutTheSystemsCopy) {
-    struct SystemCopyOff {
-        SystemCopyOff() { native::systemCopy = false; }
-        ~SystemCopyOff() { native::systemCopy = true; }
-    } off;
+// Bodies larger than the copy's buffer keep every byte, replaced and rewritten in place.
+TEST(ExtractPreviewTest, CopiesBodiesLargerThanTheBuffer) {
     const TempDir dir;
     const SampleMap sample = sampleMap();
     Bytes large((3u << 20) + 5);
