@@ -62,23 +62,34 @@ std::uint64_t sizeOf(int file) {
 
 void closeInBackground(FileHandle file) {
     // Two forks: the process between them ends at once, so that the one that closes the
-    // file is nobody's child to wait for. It keeps only the file, and no signal ends it
-    // before it is closed.
+    // file is nobody's child to wait for. It keeps only the file and the pipe's reading
+    // end, blocks every signal, and closes the file at the pipe's end-of-file, which comes
+    // once this process has closed its own handle.
+    int ready[2];
+    if (::pipe2(ready, O_CLOEXEC) != 0)
+        return;
     const pid_t between = ::fork();
     if (between == 0) {
         if (::fork() == 0) {
             sigset_t all;
             sigfillset(&all);
             sigprocmask(SIG_SETMASK, &all, nullptr);
+            const int pipeEnd = ::fcntl(ready[0], F_DUPFD, 2);
             ::dup2(file.get(), 0);
-            ::close_range(1, ~0u, 0);
+            ::dup2(pipeEnd, 1);
+            ::close_range(2, ~0u, 0);
+            char none;
+            ::read(1, &none, 1);
             ::close(0);
         }
         ::_exit(0);
     }
+    ::close(ready[0]);
     while (between > 0 && ::waitpid(between, nullptr, 0) < 0 && errno == EINTR) {
     }
-} // `file` closes here, and the last reference is the background process's
+    file.reset();
+    ::close(ready[1]);
+}
 
 bool sync(int file) {
     return ::fsync(file) == 0;
