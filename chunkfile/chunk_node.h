@@ -31,6 +31,11 @@ public:
         friend class ChunkTree;
         ChildEntry* first = nullptr;
         std::uint32_t count = 0;
+
+    public:
+        // None of a container's chunks were loaded, as they are all to be written as they
+        // lie: the writer copies the whole container from the source.
+        bool notLoaded = false;
     };
 
     // Where a chunk that did not come from the source "is" in it.

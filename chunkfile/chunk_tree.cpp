@@ -61,8 +61,8 @@ std::uint32_t ChunkTree::readBody(const ChunkNode& node, void* buffer, std::uint
 // Builds a tree chunk by chunk from a reader, as deep as the reader nests.
 class ChunkTreeLoader {
 public:
-    ChunkTreeLoader(ChunkReader& r, ChunkTree::Memory& m)
-        : reader(r), memory(m), levels(MAX_CHUNK_DEPTH + 1) {}
+    ChunkTreeLoader(ChunkReader& r, ChunkTree::Memory& m, TreeDetail d)
+        : reader(r), memory(m), detail(d), levels(MAX_CHUNK_DEPTH + 1) {}
 
     // The node for the reader's current chunk with its subtree; on a fresh reader, the
     // root of the whole file.
@@ -78,6 +78,10 @@ public:
         }
         if (reader.currentSize >= 0) {
             node->size = static_cast<std::uint32_t>(reader.currentSize);
+            return node;
+        }
+        if (depth == 1 && detail == TreeDetail::TopLevel && passedAsItLies()) {
+            node->children.notLoaded = true;
             return node;
         }
         // The children gather in this level's list, reused from container to container,
@@ -100,11 +104,12 @@ public:
     }
 
     // A whole file's tree, which may take `budget` bytes at the most.
-    static ChunkTree loadTree(ChunkReader& reader, std::uint64_t budget, File& source) {
+    static ChunkTree loadTree(ChunkReader& reader, std::uint64_t budget, File& source,
+                              TreeDetail detail) {
         ChunkTree tree;
         tree.source = &source;
         tree.memory = std::make_unique<ChunkTree::Memory>(budget);
-        tree.rootNode = ChunkTreeLoader(reader, *tree.memory).load(0);
+        tree.rootNode = ChunkTreeLoader(reader, *tree.memory, detail).load(0);
         // The headers account for every byte; the file must still hold them all (a file
         // may shrink beneath the reader, which the headers cannot show).
         const std::uint32_t size = reader.file.size();
@@ -118,21 +123,47 @@ public:
     }
 
 private:
+    // Reads past the rest of the container just entered, checking every header, when the
+    // writer gives all of it back as it lies; otherwise leaves the reader where it was.
+    bool passedAsItLies() {
+        const std::uint32_t start = reader.file.tell();
+        const std::int32_t level = reader.depth;
+        if (holdsNoEmptyContainer())
+            return true;
+        reader.file.seek(start);
+        reader.depth = level;
+        reader.currentSize = -1;
+        return false;
+    }
+
+    // Reads the current container's chunks to its end, unless one is found empty (or it is).
+    bool holdsNoEmptyContainer() {
+        std::int32_t type = reader.nextChunk();
+        if (type == -1)
+            return false;
+        for (; type != -1; type = reader.nextChunk())
+            if (reader.currentSize < 0 && !holdsNoEmptyContainer())
+                return false;
+        return true;
+    }
+
     ChunkReader& reader;
     ChunkTree::Memory& memory;
+    const TreeDetail detail;
     std::vector<std::vector<ChunkNode::ChildEntry>> levels;
 };
 
-ChunkTree loadChunkTree(File& source, std::uint64_t memoryBudget, std::uint32_t window) {
+ChunkTree loadChunkTree(File& source, std::uint64_t memoryBudget, std::uint32_t window,
+                        TreeDetail detail) {
     BufferedFile buffered(source, window);
     ChunkReader reader(buffered);
-    return ChunkTreeLoader::loadTree(reader, memoryBudget, source);
+    return ChunkTreeLoader::loadTree(reader, memoryBudget, source, detail);
 }
 
-ChunkTree loadChunkFile(PhysicalFile& file) {
+ChunkTree loadChunkFile(PhysicalFile& file, TreeDetail detail) {
     if (file.fullSize() > 0xFFFFFFFFu)
         throw ReadException();
-    return loadChunkTree(file, native::availableMemory());
+    return loadChunkTree(file, native::availableMemory(), LOAD_WINDOW, detail);
 }
 
 namespace {
@@ -141,6 +172,8 @@ namespace {
 std::uint64_t measure(const ChunkNode& node) {
     if (!node.isContainer())
         return node.size;
+    if (node.children.notLoaded)
+        return node.length = node.sourceField & LENGTH_MASK;
     std::uint64_t length = 0;
     for (const ChunkNode::ChildEntry& entry : node.children)
         length += CHUNK_HEADER_SIZE + measure(*entry.child);
@@ -159,6 +192,10 @@ void encodeLE32(std::uint8_t* bytes, std::uint32_t value) {
 void writeChildren(const ChunkNode& node, ChunkWriter& writer, bool source) {
     for (const ChunkNode::ChildEntry& entry : node.children) {
         const ChunkNode& child = *entry.child;
+        if (child.children.notLoaded) {
+            writer.range(child.source, CHUNK_HEADER_SIZE + child.length);
+            continue;
+        }
         const std::uint32_t sizeField =
             child.isContainer()
                 ? (child.children.size() ? CONTAINER_FLAG : 0) | (child.length & LENGTH_MASK)

@@ -51,6 +51,12 @@ private:
     File* source = nullptr;
 };
 
+// How much of a file's structure a load keeps. Whole: a node for every chunk. TopLevel: a
+// node for every top-level chunk, and below them only what the writer cannot give back as
+// it lies: a top-level container without an empty container in it keeps no children
+// (ChunkNode::Children::notLoaded) and is written as one range of the source.
+enum class TreeDetail { Whole, TopLevel };
+
 // How much of the file loading reads at a time: headers only, with the bodies between
 // them skipped.
 constexpr std::uint32_t LOAD_WINDOW = 64u << 10;
@@ -62,14 +68,14 @@ constexpr std::uint32_t LOAD_WINDOW = 64u << 10;
 // `memoryBudget` bytes: what the tree holds (about 56 bytes per chunk), whatever the size
 // of the bodies.
 ChunkTree loadChunkTree(File& source, std::uint64_t memoryBudget,
-                        std::uint32_t window = LOAD_WINDOW);
+                        std::uint32_t window = LOAD_WINDOW, TreeDetail detail = TreeDetail::Whole);
 
 // Loads the whole chunk stream of `file`, an open file on disk, which stays the tree's
 // source. Refuses a file larger than a 32-bit size can describe with ReadException rather
 // than reading only part of it. The tree may take as much memory as the machine has
 // available, so that a map of millions of chunks ends with a message rather than
 // exhausting the machine.
-ChunkTree loadChunkFile(PhysicalFile& file);
+ChunkTree loadChunkFile(PhysicalFile& file, TreeDetail detail = TreeDetail::Whole);
 
 // Writes a whole tree into an empty file as headers computed from the tree and bodies
 // copied from its source (or written from memory); pieces that follow each other in the

@@ -100,7 +100,7 @@ runExtraction(const std::wstring& targaPath, const std::wstring& mapPath, MapCha
     if (there && there->folder)
         throw openFailure(targaPath);
     HeldFile map = holdFile(mapPath);
-    ChunkTree tree = loadChunkFile(map.file);
+    ChunkTree tree = loadChunkFile(map.file, TreeDetail::TopLevel);
     if (there && there->isSameFile(map.stamp))
         throw wruntime_error(L"The preview file must not be the map file itself.");
     std::wstring problem;
@@ -127,7 +127,7 @@ Insertion runInsertion(const std::wstring& picturePath, const std::wstring& mapP
                        const std::optional<std::wstring>& position, ExistingPreview existing,
                        PictureCheck check) {
     HeldFile map = holdFile(mapPath);
-    ChunkTree tree = loadChunkFile(map.file);
+    ChunkTree tree = loadChunkFile(map.file, TreeDetail::TopLevel);
     const std::uint64_t mapSize = map.stamp.size;
     ChunkNode& root = tree.root();
     const auto preview = findPreview(root);

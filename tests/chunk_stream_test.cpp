@@ -71,16 +71,18 @@ TEST(ChunkStreamTest, RewriteGivesBackEveryByteThroughTheWindow) {
     const Bytes given =
         concat({kept, rawHeader(8, 0x80000000u), container(9, {rawHeader(10, 0x80000000u)})});
     const Bytes expected = concat({kept, chunk(8, {}), container(9, {chunk(10, {})})});
-    const auto rewrite = [](const Bytes& content, std::uint32_t window) {
-        MemoryFile source(content), file;
-        writeChunkTree(loadChunkTree(source, 1u << 30), file, window);
-        return file;
-    };
-    EXPECT_EQ(rewrite(given, 64).bytes, expected);
-    EXPECT_TRUE(rewrite({}, 64).bytes.empty());
-    const MemoryFile whole = rewrite(expected, static_cast<std::uint32_t>(expected.size()));
-    EXPECT_EQ(whole.bytes, expected);
-    EXPECT_EQ(whole.writes, 1u);
+    for (const TreeDetail detail : {TreeDetail::Whole, TreeDetail::TopLevel}) {
+        const auto rewrite = [&](const Bytes& content, std::uint32_t window) {
+            MemoryFile source(content), file;
+            writeChunkTree(loadChunkTree(source, 1u << 30, 64, detail), file, window);
+            return file;
+        };
+        EXPECT_EQ(rewrite(given, 64).bytes, expected);
+        EXPECT_TRUE(rewrite({}, 64).bytes.empty());
+        const MemoryFile whole = rewrite(expected, static_cast<std::uint32_t>(expected.size()));
+        EXPECT_EQ(whole.bytes, expected);
+        EXPECT_EQ(whole.writes, 1u);
+    }
     // What follows on in the source is one copy: two around a chunk taken out.
     const Bytes after = concat({container(3, {chunk(4, text("ab"))}), chunk(5, {})});
     MemoryFile source(concat({chunk(1, Bytes(16)), chunk(2, {}), after})), out;

@@ -37,17 +37,19 @@ bool wellFormed(const std::uint8_t* data, std::size_t begin, std::size_t end, in
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Bytes normalized(data, data + size);
     const bool expected = wellFormed(data, 0, size, 1, normalized);
-    MemoryFile in(Bytes(data, data + size)), out;
-    try {
-        writeChunkTree(loadChunkTree(in, 64u << 20, 64), out, 64);
-    } catch (const ReadException&) { // anything else ends the run as a crash
-        if (expected)
-            std::abort(); // a well-formed stream was refused
-        return 0;
+    for (const TreeDetail detail : {TreeDetail::Whole, TreeDetail::TopLevel}) {
+        MemoryFile in(Bytes(data, data + size)), out;
+        try {
+            writeChunkTree(loadChunkTree(in, 64u << 20, 64, detail), out, 64);
+        } catch (const ReadException&) { // anything else ends the run as a crash
+            if (expected)
+                std::abort(); // a well-formed stream was refused
+            continue;
+        }
+        if (!expected)
+            std::abort(); // a malformed stream was loaded
+        if (out.bytes != normalized)
+            std::abort(); // the rewritten stream differs from the input
     }
-    if (!expected)
-        std::abort(); // a malformed stream was loaded
-    if (out.bytes != normalized)
-        std::abort(); // the rewritten stream differs from the input
     return 0;
 }
