@@ -58,8 +58,9 @@ private:
 enum class TreeDetail { Whole, TopLevel };
 
 // How much of the file loading reads at a time: headers only, with the bodies between
-// them skipped.
-constexpr std::uint32_t LOAD_WINDOW = 64u << 10;
+// them skipped. Smaller windows skip more of the bodies of a few KiB between small chunks;
+// 16 KiB read a map of 100,000 such chunks in two thirds of the time 64 KiB took.
+constexpr std::uint32_t LOAD_WINDOW = 16u << 10;
 
 // Loads the structure of a whole chunk stream from `source` (on disk or in memory) through
 // a BufferedFile with the given window, reading headers only. The tree reads its bodies
