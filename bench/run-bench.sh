@@ -66,9 +66,14 @@ check_outputs() { # shape, preview header offset, preview body length
 # sets `seconds` and `peak_kib`.
 extract_once() { # tedchunk, shape, preview header offset, preview body length
     rm -f "$fresh" "$targa"
-    cp "$map" "$fresh"
+    # Written out in full, holes too, so that its pages are in memory as those of the map
+    # that dd reads are.
+    cp --sparse=never "$map" "$fresh"
     sync
     measure "$1" extract --force -o "$targa" "$fresh"
+    # The replaced map's space is freed by a background process after the run ends; it
+    # must not overlap the next measurement.
+    while pgrep -x "$(basename "$1" | cut -c1-15)" >/dev/null; do sleep 0.01; done
     check_outputs "$2" "$3" "$4"
 }
 
@@ -98,6 +103,7 @@ bench_shape() {
         rm -f "$floor_copy"
         sync
         measure dd if="$map" of="$floor_copy" bs=1M conv=fsync status=none
+        rm -f "$floor_copy"
         echo "  $shape run $run: extraction $extraction_seconds s, before $earlier_seconds s," \
             "floor $seconds s" >&2
         if [ "$run" != 0 ]; then
