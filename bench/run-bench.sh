@@ -73,7 +73,7 @@ extract_once() { # tedchunk, shape, preview header offset, preview body length
     measure "$1" extract --force -o "$targa" "$fresh"
     # The replaced map's space is freed by a background process after the run ends; it
     # must not overlap the next measurement.
-    while pgrep -x "$(basename "$1" | cut -c1-15)" >/dev/null; do sleep 0.01; done
+    while pgrep -f -- "$fresh" >/dev/null; do sleep 0.01; done
     check_outputs "$2" "$3" "$4"
 }
 
