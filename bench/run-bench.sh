@@ -66,8 +66,8 @@ check_outputs() { # shape, preview header offset, preview body length
 # sets `seconds` and `peak_kib`.
 extract_once() { # tedchunk, shape, preview header offset, preview body length
     rm -f "$fresh" "$targa"
-    # Written out in full, holes too, so that its pages are in memory as those of the map
-    # that dd reads are.
+    # Written out in full, holes too, so that its pages are in memory, as are those of the
+    # copy that dd reads.
     cp --sparse=never "$map" "$fresh"
     sync
     measure "$1" extract --force -o "$targa" "$fresh"
@@ -100,9 +100,11 @@ bench_shape() {
             [ "$peak_kib" -gt "$earlier_peak" ] && earlier_peak=$peak_kib
         fi
 
-        rm -f "$floor_copy"
+        # The floor copies a fresh copy too, made as the extraction's was.
+        rm -f "$fresh" "$targa" "$floor_copy"
+        cp --sparse=never "$map" "$fresh"
         sync
-        measure dd if="$map" of="$floor_copy" bs=1M conv=fsync status=none
+        measure dd if="$fresh" of="$floor_copy" bs=1M conv=fsync status=none
         rm -f "$floor_copy"
         echo "  $shape run $run: extraction $extraction_seconds s, before $earlier_seconds s," \
             "floor $seconds s" >&2
@@ -160,7 +162,7 @@ device=$(df -P "$work" | awk 'NR == 2 { print $1 }')
     echo
     echo "Median of $runs alternating runs each, after one warm-up run; extraction: \`tedchunk"
     echo "extract\` on a fresh copy of the map, its map and Targa file checked byte for byte;"
-    echo "floor: \`dd bs=1M conv=fsync\` of the same map.${before:+ Before: $before, in the same runs.}"
+    echo "floor: \`dd bs=1M conv=fsync\` of another fresh copy of the same map.${before:+ Before: $before, in the same runs.}"
     echo "Memory limit: 64 bytes per chunk and 24 MiB, whatever the size of the bodies."
     echo "Machine: $(nproc) cores ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)),"
     echo "$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo) memory," \
