@@ -60,6 +60,7 @@ std::uint64_t copyRange(FileHandle::Type from, std::uint64_t fromOffset, FileHan
             static_cast<std::uint32_t>(std::min<std::uint64_t>(COPY_BUFFER, count - done));
         const std::uint32_t got = readAt(from, buffer.data(), step, fromOffset + done);
         const std::uint32_t put = writeAt(to, buffer.data(), got, toOffset + done);
+        startWriteBack(to, toOffset + done, put);
         done += put;
         if (got != step || put != got)
             break;

@@ -91,6 +91,10 @@ void closeInBackground(FileHandle file) {
     ::close(ready[1]);
 }
 
+void startWriteBack(int file, std::uint64_t offset, std::uint32_t count) {
+    ::sync_file_range(file, off_t(offset), count, SYNC_FILE_RANGE_WRITE);
+}
+
 bool sync(int file) {
     return ::fsync(file) == 0;
 }

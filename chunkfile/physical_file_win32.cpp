@@ -50,6 +50,8 @@ std::uint64_t sizeOf(HANDLE file) {
 
 void closeInBackground(FileHandle) {} // closes here
 
+void startWriteBack(HANDLE, std::uint64_t, std::uint32_t) {}
+
 bool sync(HANDLE file) {
     return FlushFileBuffers(file) != 0;
 }
