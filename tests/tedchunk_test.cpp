@@ -581,12 +581,13 @@ struct IdentityCase {
 const IdentityCase IDENTITY_CASES[] = {
     // What any user may give their own map, and not the ACL a new file takes from the folder.
     {nullptr, false, L"m.ted", L"m.tga",
-     L"setfacl -m u:nobody:r m.ted && setfacl -d -m u:nobody:rw,o::- . && setfattr -n user.a -v "
-     L"b m.ted && setfattr -n user.empty m.ted && chmod 640 m.ted"},
+     L"setfacl -d -m u:nobody:rw,o::- . && setfattr -n user.a -v b m.ted && "
+     L"setfattr -n user.empty m.ted && chmod 640 m.ted"},
     {nullptr, true, L"m.ted", L"m.tga", L"ln m.ted l.ted && chmod 640 m.ted"},
-    // Two links through 24 folders of 200 letters: longer than PATH_MAX together.
+    // Two links through 24 folders of 200 letters: longer than PATH_MAX together; an ACL kept.
     {nullptr, false, L"m.lnk", L"m.tga",
-     L"d=$(printf %0200d 0); p=$d; for i in 1 2 3 4 5 6 7 8 9 10 11; do p=$p/$d; done; "
+     L"setfacl -m u:nobody:r m.ted && d=$(printf %0200d 0); p=$d; for i in 1 2 3 4 5 6 7 8 9 10 "
+     L"11; do p=$p/$d; done; "
      L"mkdir -p long/$p/$p && ln -s long/$p/next m.lnk && cd long/$p && "
      L"ln -s $p/real.ted next && mv \"$1/m.ted\" $p/real.ted"},
     // Flags and set-id bits kept; a write takes away security.capability, also from root's.
