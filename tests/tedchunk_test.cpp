@@ -174,7 +174,7 @@ TEST_F(TedchunkTest, WrongCommandLinesChangeNothing) {
     for (const wchar_t* line :
          {L"", L"frobnicate", L"extract", L"extract -o X A B", L"extract A -o", L"check -m.ted",
           L"check --", L"list A B", L"insert --at -1 A B", L"insert --at x A B",
-          L"insert --force --at 0 A B", L"insert A"}) {
+          L"insert --force --at 0 A B", L"insert A", L"extract -o X -o X A"}) {
         std::vector<std::wstring> arguments;
         std::wistringstream words(line);
         for (std::wstring w; words >> w;)
@@ -702,6 +702,30 @@ TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
     EXPECT_EQ(limited(1000, {L"extract", L"--force", map}), L"Unable to write file\n");
     EXPECT_EQ(readFile(map), sample.bytes());
     EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"m.ted", "l.ted", "m.tga", "p.tga"}));
+    const std::wstring said = L"Unable to write file\nThe file is now incomplete. A copy of it as "
+                              L"it was before is saved as:\n";
+    if (geteuid() == 0) { // a member of the map's group: the copy is the group's; the owner's
+        // map, read-only to the member in a folder the member may write, is not replaced
+        const TestUsers users;
+        ASSERT_TRUE(users.made);
+        const std::wstring theirs = path(L"s/r.ted");
+        ASSERT_EQ(shell(L"cd \"$1\" && chmod 755 . && mkdir -m 770 s && chgrp $PROJ s && cp m.ted "
+                        L"s/r.ted && chmod 644 s/r.ted && chown $OWNER s/r.ted && chown "
+                        L"$OWNER:$PROJ m.ted && chmod 660 m.ted && ln m.ted s/m.ted",
+                        path(L""))
+                      .exitCode,
+                  0);
+        EXPECT_EQ(runAs(L"$MEMBER",
+                        {L"/usr/bin/prlimit", L"--fsize=" + std::to_wstring(sample.bytes().size()),
+                         users.program, L"insert", L"--at", L"0", path(L"s/m.ted"), picture})
+                      .err,
+                  said + path(L"s/m.ted.original") + L"\n");
+        const std::wstring groupAndMode = L"stat -c '%g %a' \"$1\"";
+        EXPECT_EQ(shell(groupAndMode, path(L"s/m.ted.original")).out, shell(groupAndMode, map).out);
+        EXPECT_EQ(runAs(L"$MEMBER", {users.program, L"extract", theirs}).err,
+                  L"Unable to open file:\n" + theirs + L"\n");
+        EXPECT_EQ(readFile(theirs), sample.bytes());
+    }
     // Root's map in another group; the temporary folder t gives new files an ACL of its own.
     ASSERT_EQ(
         shell(L"cd \"$1\" && chmod 640 m.ted && { [ $(id -u) != 0 ] || chgrp users m.ted; } && "
@@ -713,8 +737,6 @@ TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
         std::wstring folder;
         ~Unlocked() { shell(L"chattr -i \"$1\"; chmod 755 \"$1\"", folder); }
     } unlocked{path(L"")};
-    const std::wstring said = L"Unable to write file\nThe file is now incomplete. A copy of it as "
-                              L"it was before is saved as:\n";
     // The copy fits, the larger map not: as NAME.original, a temporary name (the name taken, the
     // map with an ACL), in t (the map's folder takes no new file; root: immutable), or nowhere.
     const std::wstring copies[] = {original, path(L"~mp"), path(L"t/m.ted.original")};
@@ -741,6 +763,8 @@ TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
         const std::wstring identity = L"stat -c '%u %g' \"$1\"; getfacl -c \"$1\"";
         EXPECT_EQ(shell(identity, copy).out, shell(identity, map).out);
         EXPECT_EQ(readFile(original), where ? text("theirs") : sample.bytes());
+        EXPECT_EQ(tedchunk({L"extract", L"-o", targa, copy}).err, // also where no file is new
+                  L"The preview file already exists:\n" + targa + L"\n");
     }
 }
 
