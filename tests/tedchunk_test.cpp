@@ -504,8 +504,11 @@ TEST_F(TedchunkTest, NamesAreTheBytesGiven) {
 TEST_F(TedchunkTest, CgroupAndAddressSpaceLimitsEndWithASentence) {
     const std::wstring map = placeMap(L"many.ted", Bytes(40'000'000, 0));
     const ProgramRun cgroup = runProgram(L"/bin/sh", {L"-c", LR"(
-        g=/sys/fs/cgroup/mpe$$; mkdir $g 2>/dev/null || exit 77
-        if [ -e $g/memory.max ] && echo 52428800 >$g/memory.max; then
+        g=/sys/fs/cgroup/mpe$$ f=memory.max v1=/sys/fs/cgroup/memory
+        [ -e $v1/cgroup.procs ] && g=$v1$(sed -n 's/^[0-9]*:memory://p' /proc/self/cgroup)/mpe$$ \
+            f=memory.limit_in_bytes
+        mkdir $g 2>/dev/null || exit 77
+        if echo 52428800 >$g/$f; then
             sh -c 'echo $$ >$0/cgroup.procs && exec "$@"' $g "$@"; code=$?
         else code=77; fi; rmdir $g; exit $code)",
                                                       L"sh", TEDCHUNK_PROGRAM, L"check", map});
@@ -515,7 +518,7 @@ TEST_F(TedchunkTest, CgroupAndAddressSpaceLimitsEndWithASentence) {
                                L"MiB that are available\\.\n");
     for (const ProgramRun& run : {cgroup, addressSpace}) {
         if (run.exitCode == 77)
-            continue; // no memory cgroup here (needs root and cgroup v2's memory controller)
+            continue; // no memory cgroup here (needs root and a memory controller, v1 or v2)
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_TRUE(std::regex_match(run.err, sentence)) << toUtf8(run.err);
     }
