@@ -115,6 +115,9 @@ TEST_F(TedchunkTest, ExistingTargaFileNeedsForceAndKeepLeavesTheMap) {
                   L"The preview file must not be the map file itself.\n");
     EXPECT_EQ(readFile(map), sample.bytes());
 #ifndef _WIN32
+    std::filesystem::create_hard_link(nativePath(targa), nativePath(path(L"same.tga")));
+    EXPECT_EQ(tedchunk({L"extract", L"--keep", L"--force", map}).exitCode, 0); // in place
+    EXPECT_EQ(readFile(path(L"same.tga")), sample.preview);
     // A link, even a dangling one, is a file; --force writes where it points. A loop: refused.
     const std::wstring link = path(L"link.tga"), loop = path(L"loop.tga");
     std::filesystem::create_symlink("loop.tga", nativePath(loop));
