@@ -473,12 +473,12 @@ TEST_F(TedchunkTest, MapKeepsItsNameOnDiskAndItsAttributes) {
 // A name is its bytes, shown with control characters and bytes outside UTF-8 as `ls -b` does.
 TEST_F(TedchunkTest, NamesAreTheBytesGiven) {
     const std::wstring named =
-        placeMap(L"n\xDC80\xDCFF\n\t\r\x1b\x7f\u009b\u009f.ted", sample.bytes());
+        placeMap(L"n\xDC80\xDCFF\n\t\r\x1b\x7f\u0080\u009f.ted", sample.bytes());
     placeMap(L"n\uFFFD.ted", sample.bytes()); // what a decoder might take it for
     std::filesystem::create_directory(nativePath(path(L"sub")));
     placeMap(L"sub/m.ted", sample.bytes()); // what an overlong "/" would name
     const std::wstring overlongSlash = path(L"sub\xDCC0\xDCAFm.ted\x01");
-    const std::wstring shown = path(L"n\\200\\377\\n\\t\\r\\033\\177\\302\\233\\302\\237"),
+    const std::wstring shown = path(L"n\\200\\377\\n\\t\\r\\033\\177\\302\\200\\302\\237"),
                        shownMissing = path(L"sub\\300\\257m.ted\\001");
     ProgramRun run = tedchunk({L"extract", named, overlongSlash});
     EXPECT_EQ(run.exitCode, 1);
