@@ -26,8 +26,8 @@ std::string firstLine(const std::string& path) {
 std::optional<std::uint64_t> numberIn(const std::string& path) {
     const std::string line = firstLine(path);
     std::uint64_t number = 0;
-    const auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), number);
-    if (error != std::errc() || end == line.data())
+    // No digits at all is an error too.
+    if (std::from_chars(line.data(), line.data() + line.size(), number).ec != std::errc())
         return std::nullopt;
     return number;
 }

@@ -18,7 +18,7 @@ std::uint32_t PhysicalFile::size() {
 
 void PhysicalFile::seek(std::uint32_t pos) {
     const std::uint32_t end = pos <= knownSize ? knownSize : size();
-    position = pos < end ? pos : end;
+    position = std::min(pos, end);
 }
 
 std::uint32_t PhysicalFile::tell() {
@@ -52,8 +52,7 @@ namespace native {
 std::uint64_t copyRange(FileHandle::Type from, std::uint64_t fromOffset, FileHandle::Type to,
                         std::uint64_t toOffset, std::uint64_t count,
                         std::vector<std::uint8_t>& buffer) {
-    if (buffer.size() < COPY_BUFFER)
-        buffer.resize(COPY_BUFFER);
+    buffer.resize(COPY_BUFFER);
     std::uint64_t done = 0;
     while (done < count) {
         const auto step =

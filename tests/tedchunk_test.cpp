@@ -115,6 +115,9 @@ TEST_F(TedchunkTest, ExistingTargaFileNeedsForceAndKeepLeavesTheMap) {
                   L"The preview file must not be the map file itself.\n");
     EXPECT_EQ(readFile(map), sample.bytes());
 #ifndef _WIN32
+    std::filesystem::create_hard_link(nativePath(targa), nativePath(path(L"same.tga")));
+    EXPECT_EQ(tedchunk({L"extract", L"--keep", L"--force", map}).exitCode, 0); // in place
+    EXPECT_EQ(readFile(path(L"same.tga")), sample.preview);
     // A link, even a dangling one, is a file; --force writes where it points. A loop: refused.
     const std::wstring link = path(L"link.tga"), loop = path(L"loop.tga");
     std::filesystem::create_symlink("loop.tga", nativePath(loop));
@@ -126,19 +129,6 @@ TEST_F(TedchunkTest, ExistingTargaFileNeedsForceAndKeepLeavesTheMap) {
     EXPECT_EQ(tedchunk({L"extract", L"--force", L"-o", link, map}).exitCode, 0);
     EXPECT_TRUE(std::filesystem::is_symlink(nativePath(link)));
     EXPECT_EQ(readFile(path(L"picture.tga")), sample.preview);
-    // However long its path, an existing file is refused.
-    std::wstring deep = path(L"");
-    for (int folder = 0; folder < 24; ++folder)
-        deep += std::wstring(200, L'0') + L"/";
-    ASSERT_EQ(
-        shell(L"cd \"$1\" && d=$(printf %0200d 0) && p=$d && for i in 1 2 3 4 5 6 7 8 9 10 11; "
-              L"do p=$p/$d; done && mkdir -p $p/$p && cd $p && echo old >$p/old.tga",
-              path(L""))
-            .exitCode,
-        0);
-    writeFile(map, sample.bytes());
-    EXPECT_EQ(tedchunk({L"extract", L"-o", deep + L"old.tga", map}).err,
-              L"The preview file already exists:\n" + deep + L"old.tga\n");
 #endif
 }
 
@@ -174,7 +164,7 @@ TEST_F(TedchunkTest, WrongCommandLinesChangeNothing) {
     for (const wchar_t* line :
          {L"", L"frobnicate", L"extract", L"extract -o X A B", L"extract A -o", L"check -m.ted",
           L"check --", L"list A B", L"insert --at -1 A B", L"insert --at x A B",
-          L"insert --force --at 0 A B", L"insert A"}) {
+          L"insert --force --at 0 A B", L"insert A", L"extract -o X -o X A"}) {
         std::vector<std::wstring> arguments;
         std::wistringstream words(line);
         for (std::wstring w; words >> w;)
@@ -483,12 +473,12 @@ TEST_F(TedchunkTest, MapKeepsItsNameOnDiskAndItsAttributes) {
 // A name is its bytes, shown with control characters and bytes outside UTF-8 as `ls -b` does.
 TEST_F(TedchunkTest, NamesAreTheBytesGiven) {
     const std::wstring named =
-        placeMap(L"n\xDC80\xDCFF\n\t\r\x1b\x7f\u009b\u009f.ted", sample.bytes());
+        placeMap(L"n\xDC80\xDCFF\n\t\r\x1b\x7f\u0080\u009f.ted", sample.bytes());
     placeMap(L"n\uFFFD.ted", sample.bytes()); // what a decoder might take it for
     std::filesystem::create_directory(nativePath(path(L"sub")));
     placeMap(L"sub/m.ted", sample.bytes()); // what an overlong "/" would name
     const std::wstring overlongSlash = path(L"sub\xDCC0\xDCAFm.ted\x01");
-    const std::wstring shown = path(L"n\\200\\377\\n\\t\\r\\033\\177\\302\\233\\302\\237"),
+    const std::wstring shown = path(L"n\\200\\377\\n\\t\\r\\033\\177\\302\\200\\302\\237"),
                        shownMissing = path(L"sub\\300\\257m.ted\\001");
     ProgramRun run = tedchunk({L"extract", named, overlongSlash});
     EXPECT_EQ(run.exitCode, 1);
@@ -504,8 +494,11 @@ TEST_F(TedchunkTest, NamesAreTheBytesGiven) {
 TEST_F(TedchunkTest, CgroupAndAddressSpaceLimitsEndWithASentence) {
     const std::wstring map = placeMap(L"many.ted", Bytes(40'000'000, 0));
     const ProgramRun cgroup = runProgram(L"/bin/sh", {L"-c", LR"(
-        g=/sys/fs/cgroup/mpe$$; mkdir $g 2>/dev/null || exit 77
-        if [ -e $g/memory.max ] && echo 52428800 >$g/memory.max; then
+        g=/sys/fs/cgroup/mpe$$ f=memory.max v1=/sys/fs/cgroup/memory
+        [ -e $v1/cgroup.procs ] && g=$v1$(sed -n 's/^[0-9]*:memory://p' /proc/self/cgroup)/mpe$$ \
+            f=memory.limit_in_bytes
+        mkdir $g 2>/dev/null || exit 77
+        if echo 52428800 >$g/$f; then
             sh -c 'echo $$ >$0/cgroup.procs && exec "$@"' $g "$@"; code=$?
         else code=77; fi; rmdir $g; exit $code)",
                                                       L"sh", TEDCHUNK_PROGRAM, L"check", map});
@@ -515,7 +508,7 @@ TEST_F(TedchunkTest, CgroupAndAddressSpaceLimitsEndWithASentence) {
                                L"MiB that are available\\.\n");
     for (const ProgramRun& run : {cgroup, addressSpace}) {
         if (run.exitCode == 77)
-            continue; // no memory cgroup here (needs root and cgroup v2's memory controller)
+            continue; // no memory cgroup here (needs root and a memory controller, v1 or v2)
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_TRUE(std::regex_match(run.err, sentence)) << toUtf8(run.err);
     }
@@ -547,7 +540,6 @@ TEST_F(TedchunkTest, PicturesFromOtherWritersAreAccepted) {
         {L"pamtotga -mono -norle p.ppm", L"8 bits, grey, uncompressed"},
         {L"pamtotga -rgb p.ppm", L"24 bits, true colour, run-length"},
         {L"pil LA", L"16 bits, grey, uncompressed"},
-        {L"pil P tga_rle", L"8 bits, colour-mapped, run-length"},
         {L"pil RGBA", L"32 bits, true colour, uncompressed"},
     };
     std::wstring script = L"cd \"$1\" && convert -size 5x3 gradient:red-blue p.ppm && ppmtopgm "
@@ -581,12 +573,13 @@ struct IdentityCase {
 const IdentityCase IDENTITY_CASES[] = {
     // What any user may give their own map, and not the ACL a new file takes from the folder.
     {nullptr, false, L"m.ted", L"m.tga",
-     L"setfacl -m u:nobody:r m.ted && setfacl -d -m u:nobody:rw,o::- . && setfattr -n user.a -v "
-     L"b m.ted && setfattr -n user.empty m.ted && chmod 640 m.ted"},
+     L"setfacl -d -m u:nobody:rw,o::- . && setfattr -n user.a -v b m.ted && "
+     L"setfattr -n user.empty m.ted && chmod 640 m.ted"},
     {nullptr, true, L"m.ted", L"m.tga", L"ln m.ted l.ted && chmod 640 m.ted"},
-    // Two links through 24 folders of 200 letters: longer than PATH_MAX together.
+    // Two links through 24 folders of 200 letters: longer than PATH_MAX together; an ACL kept.
     {nullptr, false, L"m.lnk", L"m.tga",
-     L"d=$(printf %0200d 0); p=$d; for i in 1 2 3 4 5 6 7 8 9 10 11; do p=$p/$d; done; "
+     L"setfacl -m u:nobody:r m.ted && d=$(printf %0200d 0); p=$d; for i in 1 2 3 4 5 6 7 8 9 10 "
+     L"11; do p=$p/$d; done; "
      L"mkdir -p long/$p/$p && ln -s long/$p/next m.lnk && cd long/$p && "
      L"ln -s $p/real.ted next && mv \"$1/m.ted\" $p/real.ted"},
     // Flags and set-id bits kept; a write takes away security.capability, also from root's.
@@ -701,6 +694,8 @@ TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
     EXPECT_EQ(limited(1000, {L"extract", L"--force", map}), L"Unable to write file\n");
     EXPECT_EQ(readFile(map), sample.bytes());
     EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"m.ted", "l.ted", "m.tga", "p.tga"}));
+    const std::wstring said = L"Unable to write file\nThe file is now incomplete. A copy of it as "
+                              L"it was before is saved as:\n";
     // Root's map in another group; the temporary folder t gives new files an ACL of its own.
     ASSERT_EQ(
         shell(L"cd \"$1\" && chmod 640 m.ted && { [ $(id -u) != 0 ] || chgrp users m.ted; } && "
@@ -712,8 +707,6 @@ TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
         std::wstring folder;
         ~Unlocked() { shell(L"chattr -i \"$1\"; chmod 755 \"$1\"", folder); }
     } unlocked{path(L"")};
-    const std::wstring said = L"Unable to write file\nThe file is now incomplete. A copy of it as "
-                              L"it was before is saved as:\n";
     // The copy fits, the larger map not: as NAME.original, a temporary name (the name taken, the
     // map with an ACL), in t (the map's folder takes no new file; root: immutable), or nowhere.
     const std::wstring copies[] = {original, path(L"~mp"), path(L"t/m.ted.original")};
@@ -740,6 +733,8 @@ TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
         const std::wstring identity = L"stat -c '%u %g' \"$1\"; getfacl -c \"$1\"";
         EXPECT_EQ(shell(identity, copy).out, shell(identity, map).out);
         EXPECT_EQ(readFile(original), where ? text("theirs") : sample.bytes());
+        EXPECT_EQ(tedchunk({L"extract", L"-o", targa, copy}).err, // also where no file is new
+                  L"The preview file already exists:\n" + targa + L"\n");
     }
 }
 
