@@ -182,8 +182,10 @@ std::uint64_t measure(const ChunkNode& node) {
 }
 
 void encodeLE32(std::uint8_t* bytes, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    bytes[0] = static_cast<std::uint8_t>(value);
+    bytes[1] = static_cast<std::uint8_t>(value >> 8);
+    bytes[2] = static_cast<std::uint8_t>(value >> 16);
+    bytes[3] = static_cast<std::uint8_t>(value >> 24);
 }
 
 // Each child with its header: a container with children is marked as one, an empty one is
