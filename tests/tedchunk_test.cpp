@@ -694,6 +694,13 @@ TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
     EXPECT_EQ(limited(1000, {L"extract", L"--force", map}), L"Unable to write file\n");
     EXPECT_EQ(readFile(map), sample.bytes());
     EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"m.ted", "l.ted", "m.tga", "p.tga"}));
+    // A picture larger than the writer's window, written last and straight through.
+    const std::wstring bare = placeMap(L"bare.ted", sample.withoutPreview());
+    const std::wstring large =
+        placeMap(L"large.tga", tga(0, 0, 3, 0, 0, 1024, 1024, 8, Bytes(1u << 20)));
+    EXPECT_EQ(limited(sample.bytes().size(), {L"insert", L"--at", L"5", bare, large}),
+              L"Unable to write file\n");
+    EXPECT_EQ(readFile(bare), sample.withoutPreview());
     const std::wstring said = L"Unable to write file\nThe file is now incomplete. A copy of it as "
                               L"it was before is saved as:\n";
     // Root's map in another group; the temporary folder t gives new files an ACL of its own.
