@@ -44,22 +44,4 @@ TEST(InsertionTest, PictureThatShrinksIsNamed) {
     EXPECT_TRUE(readFile(map).empty());
 }
 
-// Bodies larger than the copy's buffer keep every byte, replaced and rewritten in place.
-TEST(ExtractPreviewTest, CopiesBodiesLargerThanTheBuffer) {
-    const TempDir dir;
-    const SampleMap sample = sampleMap();
-    Bytes large((3u << 20) + 5);
-    for (std::size_t i = 0; i < large.size(); ++i)
-        large[i] = static_cast<std::uint8_t>(i % 251);
-    for (const wchar_t* name : {L"alone.ted", L"linked.ted"}) {
-        const std::wstring map = dir.file(name), targa = dir.file(L"p.tga");
-        writeFile(map, concat({sample.bytes(), chunk(40, large)}));
-        if (name[0] == L'l')
-            std::filesystem::create_hard_link(nativePath(map), nativePath(dir.file(L"link")));
-        EXPECT_EQ(runExtraction(targa, map), PreviewResult::Extracted);
-        EXPECT_EQ(readFile(map), concat({sample.withoutPreview(), chunk(40, large)})) << name;
-        EXPECT_EQ(readFile(targa), sample.preview);
-    }
-}
-
 } // namespace

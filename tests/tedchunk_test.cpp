@@ -695,14 +695,36 @@ TEST_F(TedchunkTest, FileSizeLimitIsAFailedWrite) {
     EXPECT_EQ(readFile(map), sample.bytes());
     EXPECT_EQ(dir.names(), (std::set<std::filesystem::path>{"m.ted", "l.ted", "m.tga", "p.tga"}));
     // A picture larger than the writer's window, written last and straight through.
-    const std::wstring bare = placeMap(L"bare.ted", sample.withoutPreview());
-    const std::wstring large =
-        placeMap(L"large.tga", tga(0, 0, 3, 0, 0, 1024, 1024, 8, Bytes(1u << 20)));
+    const std::wstring bare = placeMap(L"bare.ted", sample.withoutPreview()),
+                       large = placeMap(L"large.tga",
+                                        tga(0, 0, 3, 0, 0, 1024, 1024, 8, Bytes(1 << 20)));
     EXPECT_EQ(limited(sample.bytes().size(), {L"insert", L"--at", L"5", bare, large}),
               L"Unable to write file\n");
     EXPECT_EQ(readFile(bare), sample.withoutPreview());
     const std::wstring said = L"Unable to write file\nThe file is now incomplete. A copy of it as "
                               L"it was before is saved as:\n";
+    if (geteuid() == 0) { // a member of the map's group: the copy is the group's; the owner's
+        // map, read-only to the member in a folder the member may write, is not replaced
+        const TestUsers users;
+        ASSERT_TRUE(users.made);
+        const std::wstring theirs = path(L"s/r.ted");
+        ASSERT_EQ(shell(L"cd \"$1\" && chmod 755 . && mkdir -m 770 s && chgrp $PROJ s && cp m.ted "
+                        L"s/r.ted && chmod 644 s/r.ted && chown $OWNER s/r.ted && chown "
+                        L"$OWNER:$PROJ m.ted && chmod 660 m.ted && ln m.ted s/m.ted",
+                        path(L""))
+                      .exitCode,
+                  0);
+        EXPECT_EQ(runAs(L"$MEMBER",
+                        {L"/usr/bin/prlimit", L"--fsize=" + std::to_wstring(sample.bytes().size()),
+                         users.program, L"insert", L"--at", L"0", path(L"s/m.ted"), picture})
+                      .err,
+                  said + path(L"s/m.ted.original") + L"\n");
+        const std::wstring groupAndMode = L"stat -c '%g %a' \"$1\"";
+        EXPECT_EQ(shell(groupAndMode, path(L"s/m.ted.original")).out, shell(groupAndMode, map).out);
+        EXPECT_EQ(runAs(L"$MEMBER", {users.program, L"extract", theirs}).err,
+                  L"Unable to open file:\n" + theirs + L"\n");
+        EXPECT_EQ(readFile(theirs), sample.bytes());
+    }
     // Root's map in another group; the temporary folder t gives new files an ACL of its own.
     ASSERT_EQ(
         shell(L"cd \"$1\" && chmod 640 m.ted && { [ $(id -u) != 0 ] || chgrp users m.ted; } && "
