@@ -286,12 +286,18 @@ std::optional<Place> temporaryFolderPlace(const std::wstring& name) {
     return Place{std::move(handle), toUtf8(name), fromUtf8(folder) + name};
 }
 
+// Test seam: the rename that fails where `to` exists (EINVAL where the file system has none).
+int (*renameUnlessTaken)(int folder, const char* from,
+                         const char* to) = [](int folder, const char* from, const char* to) {
+    return ::renameat2(folder, from, folder, to, RENAME_NOREPLACE);
+};
+
 namespace {
 
 // Gives `from` the name `to` in `folder` unless anything has that name: in one step where
 // the file system can, else by a second link that the name's owner cannot have made.
 Replacement renameIfFree(int folder, const char* from, const char* to) {
-    if (::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0)
+    if (renameUnlessTaken(folder, from, to) == 0)
         return Replacement::Done;
     if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
         if (::linkat(folder, from, folder, to, 0) == 0) {
