@@ -42,6 +42,8 @@ public:
     static constexpr std::uint32_t NOT_IN_SOURCE = 0xFFFFFFFFu;
 
     bool isContainer() const { return !data && (sourceField & CONTAINER_FLAG); }
+    // The body length the chunk's header gives in the source.
+    std::uint32_t lengthInSource() const { return sourceField & LENGTH_MASK; }
 
     Children children;
     // A data chunk's body in memory, or null when it is in the source.

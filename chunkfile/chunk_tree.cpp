@@ -173,7 +173,7 @@ std::uint64_t measure(const ChunkNode& node) {
     if (!node.isContainer())
         return node.size;
     if (node.children.notLoaded)
-        return node.length = node.sourceField & LENGTH_MASK;
+        return node.length = node.lengthInSource();
     std::uint64_t length = 0;
     for (const ChunkNode::ChildEntry& entry : node.children)
         length += CHUNK_HEADER_SIZE + measure(*entry.child);

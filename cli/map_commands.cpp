@@ -15,10 +15,12 @@ std::wstring atPosition(std::size_t position, const std::wstring& problem = std:
            (problem.empty() ? L"" : L"; not a complete Targa image: " + problem) + L")";
 }
 
-// Whether both paths name one existing file, however spelt, each found as a write would.
-bool isSameFile(const std::wstring& a, const std::wstring& b) {
-    const auto first = stampOfPath(a), second = stampOfPath(b);
-    return first && second && first->isSameFile(*second);
+// Whether `path` names the existing file `stamp` is of, however spelt, found as a write would.
+bool isSameFile(const std::optional<filesystem_ops::FileStamp>& stamp, const std::wstring& path) {
+    if (!stamp)
+        return false;
+    const auto other = stampOfPath(path);
+    return other && stamp->isSameFile(*other);
 }
 
 // A map given earlier in this run and the Targa file its preview went to.
@@ -32,11 +34,16 @@ struct SavedPreview {
 // names as shownName shows them.
 std::wstring clashWithEarlier(const std::vector<SavedPreview>& saved, const std::wstring& map,
                               const std::wstring& targa) {
+    if (saved.empty())
+        return std::wstring();
+    // This map and Targa file are looked up once; each earlier one again, since its
+    // rewrite may have given the name another file.
+    const auto mapStamp = stampOfPath(map), targaStamp = stampOfPath(targa);
     for (const SavedPreview& earlier : saved) {
-        if (isSameFile(earlier.map, map))
+        if (isSameFile(mapStamp, earlier.map))
             return L"The map was given more than once; its preview was saved to:\n" +
                    shownName(earlier.targa);
-        if (isSameFile(earlier.targa, targa))
+        if (isSameFile(targaStamp, earlier.targa))
             return L"The preview file was already written for another map:\n" + shownName(targa);
     }
     return std::wstring();

@@ -7,16 +7,6 @@
 
 namespace {
 
-// Body length of a node as it stands in the file.
-std::uint64_t bodyLength(const ChunkNode& node) {
-    if (!node.isContainer())
-        return node.size;
-    std::uint64_t length = 0;
-    for (const auto& entry : node.children)
-        length += CHUNK_HEADER_SIZE + bodyLength(*entry.child);
-    return length;
-}
-
 // The preview as insert would see it; its body is the one list reads.
 std::wstring describePicture(const ChunkTree& tree, const ChunkNode& node) {
     std::vector<std::uint8_t> body(node.size);
@@ -28,7 +18,7 @@ void listChildren(const ChunkTree& tree, const ChunkNode& node, std::uint64_t of
                   const std::wstring& indent) {
     for (const auto& entry : node.children) {
         const ChunkNode& child = *entry.child;
-        const std::uint64_t length = bodyLength(child);
+        const std::uint64_t length = child.lengthInSource(); // as it stands in the file
         // A top-level picture says what it is, as insert would see it.
         const bool picture =
             indent.empty() && entry.type == PREVIEW_CHUNK_TYPE && !child.isContainer();
